@@ -1,0 +1,55 @@
+#pragma once
+// The one animation the editor holds: frames in order, each a frame icon
+// with its rate in 1/60 s, and the seven information fields.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/FrameIcon.h"
+
+inline constexpr std::array<std::string_view, 16> kCategories{
+    "Animals", "Cartoons", "Food",    "Games",   "Holidays", "Misc",
+    "Objects", "Patterns", "People",  "Places",  "Planets",  "Plants",
+    "Sports",  "Symbols",  "Science & Technology", "TV & Movies",
+};
+inline constexpr uint8_t kNoCategory = 99;        // none chosen yet
+inline constexpr std::string_view kEmptyMarker = "~x";  // stored for an empty optional field
+inline constexpr int32_t kNewFrameRate = 50;
+// Frame numbers are 16-bit signed in the editor.
+inline constexpr int kMaxFrames = 32767;
+
+struct TFrameRecord {
+    std::unique_ptr<TFrameIcon> icon = std::make_unique<TFrameIcon>();
+    int32_t rate = kNewFrameRate;
+};
+
+// Text with leading and trailing characters of code 0..32 removed is empty.
+bool IsBlank(std::string_view text);
+
+class TDocument {
+public:
+    std::string title, authorName, email, homepage, copyright, comments;
+    uint8_t categoryIndex = kNoCategory;
+
+    TDocument() { NewDocument(); }
+
+    // Empty fields, no category and one new frame.
+    void NewDocument();
+    // No frames at all; used before a document is rebuilt or dropped.
+    void ClearDocument();
+    // Appends a new frame and returns its 1-based number (the new count).
+    int AddFrame();
+    // Removes frame n (1-based) unless it is the only one.
+    void RemoveFrame(int n);
+    // Replaces frame n's icon (the old one is released) and rate.
+    void CommitFrame(int n, std::unique_ptr<TFrameIcon> icon, int32_t rate);
+    void AppendFrame(std::unique_ptr<TFrameIcon> icon, int32_t rate);
+    const TFrameRecord& FrameAt(int n) const;
+    int Count() const { return int(m_frames.size()); }
+
+private:
+    std::vector<TFrameRecord> m_frames;
+};
