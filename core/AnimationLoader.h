@@ -1,0 +1,20 @@
+#pragma once
+// Turns a ZN file or an animated cursor into a new document, the way the
+// Open command does, without touching the document the user has.
+#include <functional>
+#include <string>
+
+#include "core/Document.h"
+
+enum class AnimationKind { ZN, AnimatedCursor, Other };
+
+// By the extension of the file's own name, compared in lower case.
+AnimationKind KindOfPath(const std::string& path);
+
+// Reads the file and converts every frame. A ".zn" file of version 3.0 or
+// more keeps its category and per-frame rates and is not colour-reduced;
+// below 3.0 and for ".ani" files every frame is reduced to the standard
+// colours, and onReducing runs first so the caller can say it is busy.
+// Throws an EZintraError on any failure, including a file without frames,
+// one with more than kMaxFrames frames, or another extension.
+TDocument LoadAnimation(const std::string& path, const std::function<void()>& onReducing = {});
