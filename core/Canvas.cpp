@@ -1,10 +1,8 @@
 #include "core/Canvas.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 
 #include "core/Conversion.h"
 
@@ -21,85 +19,82 @@ TPixelRect TPixelRect::united(const TPixelRect& other) const {
     return {left, top, right - left, bottom - top};
 }
 
-namespace {
-
-// Smaller views would make the cell pitch 0.
-int CheckedViewSize(int size) {
-    if (size < kFrameSize) throw std::invalid_argument("the enlarged view needs at least 16 pixels each way");
-    return size;
-}
-
-}  // namespace
-
-TFrameCanvas::TFrameCanvas(Rgb buttonFace, int viewWidth, int viewHeight)
+TFrameCanvas::TFrameCanvas(Rgb buttonFace)
     : m_buttonFace(buttonFace),
       m_bitmap(kFrameSize, kFrameSize, kKeyColour),
-      m_enlarged(CheckedViewSize(viewWidth), CheckedViewSize(viewHeight), buttonFace),
+      m_enlarged(kEnlargedViewSize, kEnlargedViewSize, kKeyColour),
       m_actual(kFrameSize, kFrameSize, buttonFace) {
+    DrawGrid();
     RedrawCanvas();
 }
 
-void TFrameCanvas::ClearCanvas() { m_bitmap.fill(kKeyColour); }
+// The view of a bitmap all in the key colour: key-colour squares, the grid
+// and the outline. The grid lines and outline never change after this; only
+// the 20×20 squares between them do.
+void TFrameCanvas::DrawGrid() {
+    const int last = kEnlargedViewSize - 1;
+    for (int i = 1; i < kFrameSize; ++i)
+        for (int v = 0; v <= last; ++v) {
+            m_enlarged.set(i * kCellPitch, v, kGridColour);
+            m_enlarged.set(v, i * kCellPitch, kGridColour);
+        }
+    for (int v = 0; v <= last; ++v) {
+        m_enlarged.set(v, 0, kKeyColour);
+        m_enlarged.set(v, last, kKeyColour);
+        m_enlarged.set(0, v, kKeyColour);
+        m_enlarged.set(last, v, kKeyColour);
+    }
+    MarkEnlarged({0, 0, kEnlargedViewSize, kEnlargedViewSize});
+}
+
+// Fills the square of working-bitmap pixel (px, py) and reports whether it
+// changed. A square is only ever painted whole, so its first pixel tells
+// what it shows.
+bool TFrameCanvas::PaintSquare(int px, int py, Rgb colour) {
+    const int left = px * kCellPitch + 1, top = py * kCellPitch + 1;
+    if (m_enlarged.at(left, top) == colour) return false;
+    for (int y = top; y < top + kCellPitch - 1; ++y)
+        for (int x = left; x < left + kCellPitch - 1; ++x) m_enlarged.set(x, y, colour);
+    MarkEnlarged({left, top, kCellPitch - 1, kCellPitch - 1});
+    return true;
+}
+
+void TFrameCanvas::KeepFrameSize() {
+    if (m_bitmap.width() != kFrameSize || m_bitmap.height() != kFrameSize) m_bitmap = ScaleToFrame(m_bitmap);
+}
+
+void TFrameCanvas::ClearCanvas() {
+    KeepFrameSize();
+    m_bitmap.fill(kKeyColour);
+}
 
 void TFrameCanvas::RedrawCanvas() {
-    assert(m_bitmap.width() == kFrameSize && m_bitmap.height() == kFrameSize);
+    KeepFrameSize();
     // The actual-size view goes through a frame icon, as every other place a
     // frame is shown at actual size does.
     const std::unique_ptr<TFrameIcon> icon = MakeFrameIcon(m_bitmap);
     RenderFrameIcon(*icon, m_actual, m_buttonFace);
     MarkActual({0, 0, kFrameSize, kFrameSize});
 
-    DrawEnlargedView();
-    MarkEnlarged({0, 0, m_enlarged.width(), m_enlarged.height()});
-}
-
-void TFrameCanvas::DrawEnlargedView() {
-    const int width = m_enlarged.width(), height = m_enlarged.height();
-    const int d = width / kFrameSize, h = height / kFrameSize;
-
-    // The pixels replicated over the whole view, then 15 grid lines each way,
-    // then the outline; later layers win.
-    auto isOutline = [](int v, int size) { return v == 0 || v == size - 1; };
-    auto isGrid = [](int v, int pitch) { return v % pitch == 0 && v / pitch >= 1 && v / pitch < kFrameSize; };
-
-    // Only 18 different rows exist (one per bitmap row, the grid line and the
-    // outline), so build each once and copy it down.
-    std::vector<Rgb> outlineRow(size_t(width), kKeyColour);
-    std::vector<Rgb> gridRow(size_t(width), Rgb{});
-    for (int x = 0; x < width; ++x) gridRow[size_t(x)] = isOutline(x, width) ? kKeyColour : kGridColour;
-    std::vector<Rgb> pixelRow(size_t(width), Rgb{});
-    int builtRow = -1;
-
-    for (int y = 0; y < height; ++y) {
-        const std::vector<Rgb>* row = &pixelRow;
-        if (isOutline(y, height)) {
-            row = &outlineRow;
-        } else if (isGrid(y, h)) {
-            row = &gridRow;
-        } else if (const int sy = int(int64_t(kFrameSize) * y / height); sy != builtRow) {
-            for (int x = 0; x < width; ++x)
-                pixelRow[size_t(x)] = isOutline(x, width) ? kKeyColour
-                                      : isGrid(x, d)      ? kGridColour
-                                                          : m_bitmap.at(int(int64_t(kFrameSize) * x / width), sy);
-            builtRow = sy;
-        }
-        const Rgb* source = row->data();
-        for (int x = 0; x < width; ++x) m_enlarged.set(x, y, source[x]);
-    }
+    // The view is retained and written only by this class, so the grid and
+    // outline already stand and only squares showing another colour need
+    // painting; the result is the full redraw's, pixel for pixel.
+    for (int py = 0; py < kFrameSize; ++py)
+        for (int px = 0; px < kFrameSize; ++px) PaintSquare(px, py, m_bitmap.at(px, py));
 }
 
 TCell TFrameCanvas::PointToCell(int x, int y) const {
     // c = 16 − ((W − x) div d) with division toward zero, as C++ divides;
     // 64-bit so that any position is safe.
-    auto toCell = [](int v, int size) {
-        const int64_t pitch = size / kFrameSize;
-        const int64_t cell = kFrameSize - (int64_t(size) - v) / pitch;
+    auto toCell = [](int v) {
+        const int64_t cell = kFrameSize - (int64_t(kEnlargedViewSize) - v) / kCellPitch;
         return int(std::clamp<int64_t>(cell, 1, kFrameSize));
     };
-    return {toCell(x, m_enlarged.width()), toCell(y, m_enlarged.height())};
+    return {toCell(x), toCell(y)};
 }
 
 void TFrameCanvas::PlotCell(int x, int y, Rgb colour, bool erasing) {
+    KeepFrameSize();
     const TCell cell = PointToCell(x, y);
     const int px = cell.column - 1, py = cell.row - 1;
     const Rgb paint = erasing ? kKeyColour : colour;
@@ -111,21 +106,12 @@ void TFrameCanvas::PlotCell(int x, int y, Rgb colour, bool erasing) {
         MarkActual({px, py, 1, 1});
     }
 
-    // Only the square between the grid lines; the lines and outline stay.
-    const int d = m_enlarged.width() / kFrameSize, h = m_enlarged.height() / kFrameSize;
-    const TPixelRect square{px * d + 1, py * h + 1, d - 1, h - 1};
-    bool changed = false;
-    for (int sy = square.y; sy < square.y + square.height; ++sy)
-        for (int sx = square.x; sx < square.x + square.width; ++sx)
-            if (m_enlarged.at(sx, sy) != paint) {
-                m_enlarged.set(sx, sy, paint);
-                changed = true;
-            }
-    // Moves within one cell repaint nothing.
-    if (changed) MarkEnlarged(square);
+    // Only the square between the grid lines; moves within one cell paint nothing.
+    PaintSquare(px, py, paint);
 }
 
 void TFrameCanvas::FloodFillCell(int x, int y, Rgb colour, bool erasing) {
+    KeepFrameSize();
     const TCell cell = PointToCell(x, y);
     const Rgb fill = erasing ? kKeyColour : colour;
     const Rgb target = m_bitmap.at(cell.column - 1, cell.row - 1);

@@ -10,6 +10,7 @@
 #include "core/Picture.h"
 
 inline constexpr int kEnlargedViewSize = 337;  // ImgDrawSurface, inside Panel1's border
+inline constexpr int kCellPitch = kEnlargedViewSize / 16;  // 21: a 20-pixel square and a grid line
 
 // A 1-based cell: column c, row r is working-bitmap pixel (c−1, r−1).
 struct TCell {
@@ -71,13 +72,12 @@ enum class TMouseButton { Left, Middle, Right };
 class TFrameCanvas {
 public:
     // buttonFace is what a transparent pixel shows in the actual-size view.
-    // Starts cleared (all key colour) with both views drawn. The view size
-    // must be at least 16 each way.
-    explicit TFrameCanvas(Rgb buttonFace, int viewWidth = kEnlargedViewSize,
-                          int viewHeight = kEnlargedViewSize);
+    // Starts cleared (all key colour) with both views drawn.
+    explicit TFrameCanvas(Rgb buttonFace);
 
-    // The working bitmap, always 16×16. After writing it directly (loading or
-    // pasting a frame) call RedrawCanvas.
+    // The working bitmap, 16×16. After writing it directly (loading or
+    // pasting a frame) call RedrawCanvas; a picture of another size put here
+    // is scaled to 16×16 by the next canvas operation.
     const Picture& bitmap() const { return m_bitmap; }
     Picture& bitmap() { return m_bitmap; }
     const Picture& enlargedView() const { return m_enlarged; }
@@ -89,7 +89,7 @@ public:
 
     // Every working-bitmap pixel to the key colour; the views are not touched.
     void ClearCanvas();
-    // Both views redrawn in full from the working bitmap.
+    // Both views redrawn from the working bitmap.
     void RedrawCanvas();
     // The cell under an enlarged-view position, clamped to 1..16. Its hit
     // areas lie one to two pixels right of (below) the painted squares.
@@ -122,7 +122,9 @@ public:
     TCanvasChanges TakeChanges();
 
 private:
-    void DrawEnlargedView();
+    void KeepFrameSize();
+    void DrawGrid();
+    bool PaintSquare(int px, int py, Rgb colour);
     void MarkEnlarged(const TPixelRect& rect) { m_changes.enlarged = m_changes.enlarged.united(rect); }
     void MarkActual(const TPixelRect& rect) { m_changes.actual = m_changes.actual.united(rect); }
 
