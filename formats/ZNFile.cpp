@@ -53,6 +53,10 @@ std::string_view TrimControls(std::string_view text) {
     return text;
 }
 
+// A field as its message shows it: the text ends at a zero byte, so the
+// message must too or it would lose its closing words.
+std::string Shown(std::string_view text) { return std::string(text.substr(0, text.find('\0'))); }
+
 int32_t DecimalInteger(std::span<const uint8_t> field) {
     const std::string_view text = TrimControls(AsText(field));
     std::string_view digits = text;
@@ -60,7 +64,7 @@ int32_t DecimalInteger(std::span<const uint8_t> field) {
     int32_t value = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())
-        throw EConvertError(messages::NotAnInteger(std::string(text)));
+        throw EConvertError(messages::NotAnInteger(Shown(text)));
     return value;
 }
 
@@ -71,7 +75,7 @@ double DecimalNumber(std::span<const uint8_t> field) {
     double value = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())
-        throw EConvertError(messages::NotANumber(std::string(text)));
+        throw EConvertError(messages::NotANumber(Shown(text)));
     return value;
 }
 
