@@ -105,6 +105,9 @@ std::vector<uint8_t> Inflate(std::span<const uint8_t> file) {
             inflateEnd(&stream);
             throw EReadError(messages::kStreamRead);
         }
+        // Grown by doubling as insert would, but never past the cap itself.
+        if (produced > payload.capacity() - payload.size())
+            payload.reserve(std::min(kMaxZNPayload, std::max(2 * payload.capacity(), payload.size() + produced)));
         payload.insert(payload.end(), chunk, chunk + produced);
     }
     // Z_BUF_ERROR here means the input ended inside the stream.
