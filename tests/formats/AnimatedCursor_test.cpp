@@ -386,4 +386,17 @@ TEST_F(AnimatedCursorFile, DamagedFileEmptiesTheReader) {
     EXPECT_EQ(reader.FrameCount(), 0);
 }
 
+TEST_F(AnimatedCursorFile, FileOverTheSizeLimitFailsAndEmptiesTheReader) {
+    Write({});
+    std::filesystem::resize_file(m_path, kMaxCursorFileBytes + 1);  // sparse: costs no disk
+    TAnimatedCursorImage reader = Read(Ani({HeaderChunk({}), Fram({3})}));
+    try {
+        reader.ReadCursorFile(m_path);
+        FAIL() << "no failure";
+    } catch (const EReadError& e) {
+        EXPECT_EQ(std::string(e.what()), "Stream read error");
+    }
+    EXPECT_EQ(reader.FrameCount(), 0);
+}
+
 }  // namespace
