@@ -2,7 +2,6 @@
 // Builds RIFF bytes in tests: chunks in any order, lists, odd sizes with
 // their pad bytes, and sizes that lie; plus the chunks of an animated cursor.
 #include <cstdint>
-#include <initializer_list>
 #include <string_view>
 #include <vector>
 
@@ -58,7 +57,7 @@ inline Bytes Truncated(Bytes bytes, size_t keep) {
 }
 
 // Little-endian 32-bit words, as the "rate" and "seq " chunks hold them.
-inline Bytes Words(std::initializer_list<int32_t> values) {
+inline Bytes Words(const std::vector<int32_t>& values) {
     Bytes out;
     for (int32_t v : values) PutLe32(out, uint32_t(v));
     return out;
@@ -86,5 +85,21 @@ inline Bytes HeaderData(const AniHeader& h) {
     return out;
 }
 inline Bytes HeaderChunk(const AniHeader& h) { return Chunk("anih", HeaderData(h)); }
+
+// A cursor as drawing programs write one: title and creator, header, a rate
+// per frame, a step sequence in stored order and one "icon" per image.
+inline Bytes SampleCursor(const std::vector<Bytes>& icons) {
+    std::vector<Bytes> iconChunks;
+    std::vector<int32_t> rates, steps;
+    for (size_t i = 0; i < icons.size(); ++i) {
+        iconChunks.push_back(Chunk("icon", icons[i]));
+        rates.push_back(int32_t(5 + i));
+        steps.push_back(int32_t(i));
+    }
+    const auto count = int32_t(icons.size());
+    return Riff("ACON", {List("INFO", {Chunk("INAM", Text("Sample")), Chunk("IART", Text("Zintra"))}),
+                         HeaderChunk({.frames = count, .steps = count, .rate = 6, .flags = 3}),
+                         Chunk("rate", Words(rates)), Chunk("seq ", Words(steps)), List("fram", iconChunks)});
+}
 
 }  // namespace test

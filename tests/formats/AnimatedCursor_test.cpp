@@ -117,6 +117,14 @@ TEST(AnimatedCursorForm, FailedReadLeavesTheReaderEmpty) {
     EXPECT_EQ(reader.Title(), "");
 }
 
+TEST(AnimatedCursorForm, TypicalCursorGivesOneFramePerStoredImage) {
+    const auto reader = Read(test::SampleCursor({IconOf(4), IconOf(9), IconOf(4)}));
+    EXPECT_EQ(Shown(reader), (std::vector<int>{4, 9, 4}));
+    EXPECT_EQ(Rates(reader), (std::vector<int32_t>{5, 6, 7}));
+    EXPECT_EQ(reader.Title(), "Sample");
+    EXPECT_EQ(reader.Creator(), "Zintra");
+}
+
 TEST(AnimatedCursorRates, RateChunkGivesEachFrameItsValue) {
     const auto reader = Read(Ani({HeaderChunk({.frames = 3}), Chunk("rate", Words({10, 20, 30})), Fram({0, 1, 2})}));
     EXPECT_EQ(Shown(reader), kImages012);
