@@ -1,6 +1,7 @@
 // Damaged files of every kind, read and converted as the Open command does:
 // each gives a document the editor can hold or fails with one of the
 // system's messages, and never crashes, hangs or allocates beyond the caps.
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -14,8 +15,9 @@
 #include <zlib.h>
 
 #include "builders/IconBuilder.h"
+#include "builders/RiffBuilder.h"
 #include "builders/ZNBuilder.h"
-#include "core/Conversion.h"
+#include "core/AnimationLoader.h"
 #include "core/Document.h"
 #include "formats/Errors.h"
 #include "formats/ZNFile.h"
@@ -98,22 +100,9 @@ using test::ZNBuilder;
 
 // --- Opening ------------------------------------------------------------------
 
-constexpr double kPerFrameRatesVersion = 3.0;
-
-// Reads and converts a ZN file's bytes as the Open command does.
-TDocument OpenZN(std::span<const uint8_t> file) {
-    TZNFile reader;
-    reader.ReadBytes(file);
-    if (reader.FrameCount() <= 0 || reader.FrameCount() > kMaxFrames) throw EReadError(messages::kStreamRead);
-    const bool current = reader.Version() >= kPerFrameRatesVersion;
-    TDocument document;
-    document.ClearDocument();
-    document.title = reader.Title();
-    if (current) document.categoryIndex = reader.Category();
-    for (int i = 0; i < reader.FrameCount(); ++i)
-        document.AppendFrame(ImportFrameIcon(reader.Icon(i), !current), reader.Rate(i));
-    return document;
-}
+// Reads and converts as the Open command does.
+TDocument OpenZN(std::span<const uint8_t> file) { return LoadZNAnimation(file); }
+TDocument OpenCursor(std::span<const uint8_t> file) { return LoadCursorAnimation(file); }
 
 bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -200,12 +189,19 @@ std::string At(size_t offset, int value) {
     return "byte " + std::to_string(offset) + " = " + std::to_string(value);
 }
 
-// Every other value of every byte in [begin, end), by default the whole input.
+// A span of byte offsets, [begin, end).
+struct Range {
+    size_t begin = 0, end = 0;
+    bool holds(size_t offset) const { return offset >= begin && offset < end; }
+};
+
+// Every other value of every byte outside the skipped ranges.
 template <typename Open>
-Sweep EveryByteValue(Open open, const Bytes& original, size_t begin = 0, size_t end = SIZE_MAX) {
+Sweep EveryByteValue(Open open, const Bytes& original, const std::vector<Range>& skipped = {}) {
     Sweep sweep;
     Bytes bytes = original;
-    for (size_t offset = begin; offset < std::min(end, bytes.size()); ++offset) {
+    for (size_t offset = 0; offset < bytes.size(); ++offset) {
+        if (std::any_of(skipped.begin(), skipped.end(), [&](Range r) { return r.holds(offset); })) continue;
         for (int value = 0; value < 256; ++value) {
             if (value == original[offset]) continue;
             bytes[offset] = uint8_t(value);
@@ -262,10 +258,11 @@ Bytes FrameIconBytes(int seed) { return EncodeFrameIcon(Pattern(seed)); }
 
 // Two frames: the writer's own 4-bit icon and a small 1-bit one, so that
 // changes reach two of the icon decoders.
+Bytes SmallIcon(int seed) { return test::BuildIcon(Pattern(seed), 1); }
 Bytes SmallPayload() {
     return test::ZNBuilder().currentHeader(2, 3.0, 4, "Sweep", "Tester")
         .frame(10, FrameIconBytes(1))
-        .frame(20, test::BuildIcon(Pattern(2), 1))
+        .frame(20, SmallIcon(2))
         .payload();
 }
 
@@ -286,6 +283,17 @@ Bytes LargerPayload() {
 Bytes LegacyFile() {
     return test::ZNBuilder().legacyHeader("2.5", "318", "4", "2", "Old title")
         .bytes(FrameIconBytes(10)).bytes(FrameIconBytes(11)).payload();
+}
+
+// Where an icon's colour table and pixel rows lie in a file that holds it.
+// Any value there makes a valid image, so the exhaustive sweeps leave them
+// to the sampled ones and change every byte that shapes the file.
+Range PixelsOf(const Bytes& file, const Bytes& icon) {
+    constexpr size_t kIconHeaders = 6 + 16 + 40;
+    const auto at = std::search(file.begin(), file.end(), icon.begin(), icon.end());
+    EXPECT_NE(at, file.end());
+    const size_t begin = size_t(at - file.begin());
+    return {begin + kIconHeaders, begin + icon.size()};
 }
 
 std::string TruncatedZN(size_t length) { return length < 2 ? messages::kInflate : messages::kStreamRead; }
@@ -330,18 +338,18 @@ TEST(BadZNInput, EveryByteValueOfASmallCompressedFile) {
     EXPECT_GT(sweep.failed(), 0);
 }
 
-TEST(BadZNInput, EveryByteValueOfASmallPayload) {
-    const Sweep sweep = EveryByteValue(OpenZN, SmallPayload());
+TEST(BadZNInput, EveryByteValueOfASmallPayloadOutsideItsPixels) {
+    const Bytes payload = SmallPayload();
+    const Sweep sweep = EveryByteValue(OpenZN, payload, {PixelsOf(payload, FrameIconBytes(1)),
+                                                         PixelsOf(payload, SmallIcon(2))});
     ExpectClean(sweep);
     ExpectBothOutcomes(sweep);
 }
 
-// Reducing every opened frame's colours makes each legacy file costly, so
-// only its fields and the first icon's headers are changed exhaustively.
-TEST(BadZNInput, EveryByteValueOfTheLegacyHeaders) {
-    constexpr size_t kLegacyFields = 2 + 3 + 5 + 2 + 2 + 12;
-    constexpr size_t kIconHeaders = 6 + 16 + 40;
-    const Sweep sweep = EveryByteValue(OpenZN, LegacyFile(), 0, kLegacyFields + kIconHeaders);
+TEST(BadZNInput, EveryByteValueOfALegacyFileOutsideItsPixels) {
+    const Bytes file = LegacyFile();
+    const Sweep sweep = EveryByteValue(OpenZN, file, {PixelsOf(file, FrameIconBytes(10)),
+                                                      PixelsOf(file, FrameIconBytes(11))});
     ExpectClean(sweep);
     ExpectBothOutcomes(sweep);
 }
@@ -360,6 +368,64 @@ TEST(BadZNInput, SampledByteValuesOfALargerPayload) {
 
 TEST(BadZNInput, SampledByteValuesOfALargerCompressedFile) {
     ExpectClean(SampledByteValues(OpenZN, ZNBuilder::Compress(LargerPayload()), 20'000, 2));
+}
+
+// --- Animated cursors ---------------------------------------------------------
+
+// A 32×32 image of a 16×16 one, each pixel doubled.
+IconImage Doubled(const IconImage& image) {
+    return test::MakeImage(32, 32, [&](int x, int y) { return image.at(x / 2, y / 2); });
+}
+
+// Three images, as cursors hold them: 32×32 at 4 bits, 16×16 at 1 bit and
+// 32×32 at 32 bits with alpha.
+Bytes MultiFrameCursor() {
+    IconImage alpha = Doubled(Pattern(14));
+    for (size_t i = 0; i < alpha.pixels.size(); ++i) alpha.pixels[i].alpha = uint8_t(i % 5 == 0 ? 0 : 255 - i % 7);
+    const std::vector<Bytes> icons{test::BuildIcon(Doubled(Pattern(12)), 4),
+                                   test::BuildIcon(Pattern(13), 1), test::BuildIcon(alpha, 32)};
+    std::vector<Bytes> iconChunks;
+    for (const Bytes& icon : icons) iconChunks.push_back(test::Chunk("icon", icon));
+    return test::Riff("ACON", {test::List("INFO", {test::Chunk("INAM", test::Text("Sweep")),
+                                                   test::Chunk("IART", test::Text("Tester"))}),
+                               test::HeaderChunk({.frames = 3, .steps = 3, .rate = 6, .flags = 3}),
+                               test::Chunk("rate", test::Words({5, 6, 7})),
+                               test::Chunk("seq ", test::Words({0, 1, 2})),
+                               test::List("fram", iconChunks)});
+}
+
+// Two small 1-bit frames: every byte of it can be changed in turn.
+Bytes SmallCursor() { return test::SampleCursor({SmallIcon(15), SmallIcon(16)}); }
+
+TEST(BadCursorInput, TheUndamagedCursorsOpen) {
+    for (const Bytes& file : {MultiFrameCursor(), SmallCursor()}) {
+        const Outcome outcome = Attempt(OpenCursor, file);
+        EXPECT_TRUE(outcome.opened) << outcome.message;
+        EXPECT_EQ(outcome.problem, "");
+    }
+    EXPECT_EQ(LoadCursorAnimation(MultiFrameCursor()).Count(), 3);
+}
+
+TEST(BadCursorInput, EveryTruncationOfAMultiFrameCursor) {
+    Sweep sweep;
+    const Bytes file = MultiFrameCursor();
+    for (size_t length = 0; length < file.size(); ++length)
+        sweep.record("length " + std::to_string(length), Attempt(OpenCursor, std::span(file).first(length)));
+    ExpectClean(sweep);
+    EXPECT_GT(sweep.failed(), 0);
+}
+
+TEST(BadCursorInput, EveryByteValueOfASmallCursorOutsideItsPixels) {
+    const Bytes file = SmallCursor();
+    const Sweep sweep = EveryByteValue(OpenCursor, file, {PixelsOf(file, SmallIcon(15)), PixelsOf(file, SmallIcon(16))});
+    ExpectClean(sweep);
+    ExpectBothOutcomes(sweep);
+}
+
+TEST(BadCursorInput, SampledByteValuesOfAMultiFrameCursor) {
+    const Sweep sweep = SampledByteValues(OpenCursor, MultiFrameCursor(), 20'000, 4);
+    ExpectClean(sweep);
+    ExpectBothOutcomes(sweep);
 }
 
 // --- Found by the sweeps --------------------------------------------------------
