@@ -256,21 +256,24 @@ IconImage Pattern(int seed) {
 
 Bytes FrameIconBytes(int seed) { return EncodeFrameIcon(Pattern(seed)); }
 
+// 16×16 at 1 bit: the smallest icon that still has a colour table.
+Bytes SmallIcon(int seed) { return test::BuildIcon(Pattern(seed), 1); }
+
 // Two frames: the writer's own 4-bit icon and a small 1-bit one, so that
 // changes reach two of the icon decoders.
-Bytes SmallIcon(int seed) { return test::BuildIcon(Pattern(seed), 1); }
 Bytes SmallPayload() {
-    return test::ZNBuilder().currentHeader(2, 3.0, 4, "Sweep", "Tester")
+    return ZNBuilder().currentHeader(2, 3.0, 4, "Sweep", "Tester")
         .frame(10, FrameIconBytes(1))
         .frame(20, SmallIcon(2))
         .payload();
 }
 
-// Six frames at depths 4, 8, 24 and 32, with real alpha in the last.
+// Six frames at depths 4, 8 and 24, and one icon holding a 32-bit image
+// with partial alpha beside a 4-bit one.
 Bytes LargerPayload() {
     IconImage alpha = Pattern(6);
     for (size_t i = 0; i < alpha.pixels.size(); ++i) alpha.pixels[i].alpha = uint8_t(i % 3 == 0 ? 0 : i);
-    return test::ZNBuilder().currentHeader(6, 3.0, 7, "Larger", "Tester")
+    return ZNBuilder().currentHeader(6, 3.0, 7, "Larger", "Tester")
         .frame(5, FrameIconBytes(3))
         .frame(6, FrameIconBytes(4))
         .frame(7, test::BuildIcon(Pattern(5), 8))
@@ -281,7 +284,7 @@ Bytes LargerPayload() {
 }
 
 Bytes LegacyFile() {
-    return test::ZNBuilder().legacyHeader("2.5", "318", "4", "2", "Old title")
+    return ZNBuilder().legacyHeader("2.5", "318", "4", "2", "Old title")
         .bytes(FrameIconBytes(10)).bytes(FrameIconBytes(11)).payload();
 }
 
