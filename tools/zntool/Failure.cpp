@@ -26,6 +26,9 @@ std::string ReadFailureReason(const std::string& path, const std::exception& err
     const bool folder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
     ::close(fd);
     if (folder) return std::strerror(EISDIR);
+    // zlib's own text says no more than "error".
+    if (dynamic_cast<const EDecompressionError*>(&error))
+        return "not a ZN file, or its compressed data is damaged";
     return error.what();
 }
 
