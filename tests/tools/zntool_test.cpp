@@ -59,25 +59,17 @@ TDocument Document(const std::vector<int32_t>& rates) {
     return d;
 }
 
-// An animated cursor as Windows tools write it, its frames in true colour
-// so that any colour can be stored.
+// An animated cursor as drawing programs write it, its frames in true
+// colour so that any colour can be stored.
 std::vector<uint8_t> Cursor(const std::string& title, const std::string& creator,
                             const std::vector<IconImage>& frames, const std::vector<int32_t>& rates) {
-    test::RiffBuilder riff;
-    riff.begin("RIFF", "ACON");
-    if (!title.empty() || !creator.empty()) {
-        riff.begin("LIST", "INFO");
-        if (!title.empty()) riff.chunk("INAM", title + '\0');
-        if (!creator.empty()) riff.chunk("IART", creator + '\0');
-        riff.end();
-    }
-    riff.anih(int32_t(frames.size()), int32_t(frames.size()), 6, 1);
-    riff.rate(rates);
-    riff.begin("LIST", "fram");
-    for (const IconImage& f : frames) riff.chunk("icon", test::BuildIcon(f, 24));
-    riff.end();
-    riff.end();
-    return riff.bytes();
+    std::vector<test::Bytes> info, icons;
+    if (!title.empty()) info.push_back(test::Chunk("INAM", test::Text(title + '\0')));
+    if (!creator.empty()) info.push_back(test::Chunk("IART", test::Text(creator + '\0')));
+    for (const IconImage& f : frames) icons.push_back(test::Chunk("icon", test::BuildIcon(f, 24)));
+    const auto count = int32_t(frames.size());
+    return test::Riff("ACON", {test::List("INFO", info), test::HeaderChunk({.frames = count, .steps = count, .rate = 6}),
+                               test::Chunk("rate", test::Words(rates)), test::List("fram", icons)});
 }
 
 class ZntoolTest : public ::testing::Test {
