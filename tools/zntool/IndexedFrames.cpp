@@ -1,5 +1,6 @@
 #include "IndexedFrames.h"
 
+#include "core/Conversion.h"
 #include "core/Document.h"
 
 std::array<Rgb, kPaletteSize> OutputPalette() {
@@ -12,17 +13,12 @@ std::array<Rgb, kPaletteSize> OutputPalette() {
 std::vector<IndexedFrame> IndexFrames(const TDocument& document) {
     std::vector<IndexedFrame> frames(size_t(document.Count()));
     for (int n = 1; n <= document.Count(); ++n) {
-        const IconImage& image = document.FrameAt(n).icon->image();
+        // Opened documents hold 16×16 images already; this only guards.
+        const IconImage image = ScaleToFrame(document.FrameAt(n).icon->image());
         IndexedFrame& frame = frames[size_t(n - 1)];
-        // Opened documents hold 16×16 images; anything else is sampled.
-        for (int y = 0; y < kFrameSize; ++y) {
-            for (int x = 0; x < kFrameSize; ++x) {
-                const Rgba p = image.width > 0 && image.height > 0
-                                   ? image.at(x * image.width / kFrameSize, y * image.height / kFrameSize)
-                                   : Rgba{};
-                frame.indices[size_t(y) * kFrameSize + size_t(x)] =
-                    p.transparent() ? kTransparentIndex : uint8_t(NearestStandardIndex(p.rgb()) + 1);
-            }
+        for (size_t p = 0; p < frame.indices.size(); ++p) {
+            const Rgba pixel = image.pixels[p];
+            frame.indices[p] = pixel.transparent() ? kTransparentIndex : uint8_t(NearestStandardIndex(pixel.rgb()) + 1);
         }
     }
     return frames;
