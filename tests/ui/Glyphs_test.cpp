@@ -2,13 +2,17 @@
 
 #include <QImage>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
 struct GlyphCase {
+    const char* name;
     Glyph glyph;
     QSize size;
 };
+
+std::string CaseName(const ::testing::TestParamInfo<GlyphCase>& info) { return info.param.name; }
 
 class GlyphPictures : public ::testing::TestWithParam<GlyphCase> {};
 
@@ -23,9 +27,13 @@ TEST_P(GlyphPictures, HaveTheirSizeAndATransparentBottomLeftColour) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllSix, GlyphPictures,
-                         ::testing::Values(GlyphCase{Glyph::New, {13, 15}}, GlyphCase{Glyph::Open, {17, 15}},
-                                           GlyphCase{Glyph::Save, {16, 16}}, GlyphCase{Glyph::Information, {16, 16}},
-                                           GlyphCase{Glyph::Copy, {19, 17}}, GlyphCase{Glyph::Paste, {17, 15}}));
+                         ::testing::Values(GlyphCase{"New", Glyph::New, {13, 15}},
+                                           GlyphCase{"Open", Glyph::Open, {17, 15}},
+                                           GlyphCase{"Save", Glyph::Save, {16, 16}},
+                                           GlyphCase{"Information", Glyph::Information, {16, 16}},
+                                           GlyphCase{"Copy", Glyph::Copy, {19, 17}},
+                                           GlyphCase{"Paste", Glyph::Paste, {17, 15}}),
+                         CaseName);
 
 TEST(GlyphPictures, LetterIIsNavyOnTransparentWhite) {
     const QImage image = GlyphPixmap(Glyph::Information).toImage().convertToFormat(QImage::Format_ARGB32);

@@ -1,8 +1,9 @@
 // Widget tests run on the offscreen platform, so they need no display and
 // see the same pixels everywhere, in a fixed locale for digit grouping.
-#include <QApplication>
 #include <QLocale>
 #include <gtest/gtest.h>
+
+#include "ui/Application.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ int main(int argc, char** argv) {
     g_defaultHandler = qInstallMessageHandler(QuietMessages);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    QApplication application(argc, argv);
+    TApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

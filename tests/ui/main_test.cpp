@@ -4,6 +4,7 @@
 #include <QEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -302,6 +303,30 @@ TEST_F(MainWindow, LeftClickPaintsTheCellInTheCurrentColour) {
     EXPECT_EQ(Grabbed(Surface(), 21 * 3, 21 * 11 + 5), kGridColour);
     EXPECT_EQ(Grabbed(window.Image1, 2, 11), kBlackRgb);
     EXPECT_EQ(Grabbed(window.Image1, 3, 11), ButtonFace());
+}
+
+TEST_F(MainWindow, PlottingRepaintsOnlyTheCellAndItsPixel) {
+    // Records the areas each view is asked to repaint.
+    struct PaintLog : QObject {
+        QRegion enlarged, actual;
+        QWidget *surface, *image;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Paint) {
+                const QRegion& region = static_cast<QPaintEvent*>(event)->region();
+                if (watched == surface) enlarged += region;
+                if (watched == image) actual += region;
+            }
+            return false;
+        }
+    } log;
+    log.surface = Surface();
+    log.image = window.Image1;
+    Surface()->installEventFilter(&log);
+    window.Image1->installEventFilter(&log);
+    Click(3, 12);
+    QApplication::processEvents();
+    EXPECT_EQ(log.enlarged.boundingRect(), QRect(43, 232, 20, 20));
+    EXPECT_EQ(log.actual.boundingRect(), QRect(2, 11, 1, 1));
 }
 
 TEST_F(MainWindow, PaletteClickChangesTheCurrentColour) {
