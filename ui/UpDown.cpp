@@ -22,9 +22,13 @@ int16_t UpDown::clamp(int value) const {
     return int16_t(std::clamp(value, int(m_minimum), int(m_maximum)));
 }
 
+namespace {
+int16_t ToPosition(int value) { return int16_t(std::clamp(value, -32768, 32767)); }
+}  // namespace
+
 void UpDown::setRange(int minimum, int maximum) {
-    m_minimum = int16_t(minimum);
-    m_maximum = int16_t(std::max(minimum, maximum));
+    m_minimum = ToPosition(minimum);
+    m_maximum = ToPosition(std::max(minimum, maximum));
     m_position = clamp(m_position);
 }
 

@@ -39,7 +39,7 @@ TFrmPreview::TFrmPreview(const TDocument& document, QWidget* parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(kTickMs);
     // A late tick is not made up: the next one simply follows.
-    Timer1->setTimerType(Qt::CoarseTimer);
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &TFrmPreview::Timer1Timer);
 
     FormCreate();
