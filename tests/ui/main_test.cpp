@@ -278,6 +278,9 @@ TEST_F(MainWindow, StatusPanelShowsTheHintUnderTheMouse) {
     EXPECT_EQ(window.StatusText(0), QStringLiteral("Right-click to erase.  Hold down Ctrl and click to fill a region."));
     QTest::mouseMove(window.Label1, QPoint(5, 5));
     EXPECT_EQ(window.StatusText(0), QString());
+    ASSERT_FALSE(window.FlatSpeedButton2->isEnabled());
+    QTest::mouseMove(window.FlatSpeedButton2, QPoint(5, 5));
+    EXPECT_EQ(window.StatusText(0), QStringLiteral("Delete Frame"));
 }
 
 TEST_F(MainWindow, AutomaticHintsCanBeSwitchedOff) {
