@@ -2,6 +2,8 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetrics>
+#include <QWidget>
 
 QFont WindowFont() {
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -11,4 +13,13 @@ QFont WindowFont() {
     fallback.setStyleHint(QFont::SansSerif);
     fallback.setPixelSize(11);
     return fallback;
+}
+
+void FitTextWidth(QWidget* widget, const QString& text, int room) {
+    QFont font = widget->font();
+    for (int stretch = 100; stretch > 50; stretch -= 5) {
+        font.setStretch(stretch);
+        if (QFontMetrics(font).horizontalAdvance(text) <= room) break;
+    }
+    if (font.stretch() != 100) widget->setFont(font);
 }

@@ -2,7 +2,7 @@
 
 #include "ui/WindowFont.h"
 
-TFrmInformation::TFrmInformation(QWidget* parent) : QDialog(parent) {
+TFrmInformation::TFrmInformation(TInformationHost& host, QWidget* parent) : QDialog(parent), m_host(host) {
     setObjectName(QStringLiteral("FrmInformation"));
     setWindowTitle(QStringLiteral("Animation Information"));
     setFont(WindowFont());

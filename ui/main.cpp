@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStyle>
 #include <QToolButton>
 #include <optional>
 
@@ -49,12 +50,17 @@ QLabel* MakeLabel(QWidget* parent, const char* name, QRect geometry, const QStri
     label->setText(text);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    FitTextWidth(label, text, geometry.width());
     return label;
 }
 
 QPushButton* MakeTextButton(QWidget* parent, const char* name, QRect geometry, const QString& caption) {
     QPushButton* button = Make<QPushButton>(parent, name, geometry);
     button->setText(caption);
+    const QStyle* style = button->style();
+    const int margins = 2 * (style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+                             style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
+    FitTextWidth(button, caption, geometry.width() - margins);
     // Like every command button, worked with the mouse only.
     button->setFocusPolicy(Qt::NoFocus);
     return button;

@@ -10,6 +10,7 @@
 
 #include "core/Document.h"
 #include "ui/Services.h"
+#include "ui/information.h"
 
 class HintTracker;
 class ImageView;
@@ -21,11 +22,10 @@ class QPushButton;
 class QToolButton;
 class StatusBar;
 class TFrameCanvas;
-class TFrmInformation;
 class TFrmPreview;
 class UpDown;
 
-class TFrmMain : public QWidget {
+class TFrmMain : public QWidget, public TInformationHost {
     Q_OBJECT
 public:
     explicit TFrmMain(IWindowServices& services, QWidget* parent = nullptr);
@@ -34,7 +34,7 @@ public:
     // The other two windows, created after this one at start-up.
     void SetWindows(TFrmInformation* information, TFrmPreview* preview);
 
-    TDocument& Document() { return m_document; }
+    TDocument& Document() override { return m_document; }
     const TDocument& Document() const { return m_document; }
     IWindowServices& Services() { return m_services; }
     // The working bitmap and its views; they exist from FormShow to FormClose.
@@ -58,8 +58,11 @@ public:
 
     // Whether status panel 0 follows the hint under the mouse; the
     // information dialog turns this off while it is open.
-    void SetAutoHints(bool on);
+    void SetAutoHints(bool on) override;
     bool AutoHints() const;
+    // The information dialog re-enables the window as it closes.
+    void EnableMainWindow() override { setEnabled(true); }
+    int CurrentYear() override { return m_services.CurrentYear(); }
     void SetStatusText(int panel, const QString& text);
     QString StatusText(int panel) const;
 

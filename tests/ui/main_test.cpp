@@ -147,6 +147,18 @@ TEST_F(MainWindow, ControlsCarryTheirTexts) {
     EXPECT_EQ(Find<QLineEdit>("Edit5")->text(), QStringLiteral("10"));
 }
 
+TEST_F(MainWindow, TextsAreCondensedToFitRatherThanCut) {
+    for (const char* name : {"Label1", "Label3", "Label8", "Label4"}) {
+        auto* label = Find<QLabel>(name);
+        if (!label) continue;
+        EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->width()) << name;
+        EXPECT_EQ(label->font().pixelSize(), 11) << name;
+    }
+    for (QPushButton* button : {window.FlatSpeedButton1, window.FlatSpeedButton2, window.FlatSpeedButton9})
+        EXPECT_LT(QFontMetrics(button->font()).horizontalAdvance(button->text()), button->width())
+            << button->text().toStdString();
+}
+
 struct HintCase {
     const char* name;
     const char* hint;
