@@ -416,6 +416,7 @@ void TFrmMain::PnlBlackClick(Panel* sender) {
         if (PaletteButtons[i] == sender) {
             Canvas().SelectColour(i);
             PnlCurColour->setColour(ToQColor(Canvas().currentColour()));
+            return;
         }
 }
 
