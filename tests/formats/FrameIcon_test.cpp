@@ -1,0 +1,244 @@
+#include "formats/FrameIcon.h"
+
+#include <gtest/gtest.h>
+
+#include "builders/IconBuilder.h"
+#include "formats/Errors.h"
+
+namespace {
+
+using test::BuildIcon;
+using test::Clear;
+using test::IconEntry;
+using test::MakeImage;
+using test::Opaque;
+
+const Rgb kRed = kStandardColours[::kRed];
+
+template <typename E>
+std::string MessageOf(auto&& action) {
+    try {
+        action();
+    } catch (const E& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+std::string DecodeError(const std::vector<uint8_t>& bytes) {
+    return MessageOf<EZintraError>([&] { DecodeFrameIcon(bytes); });
+}
+
+IconImage AllTransparent() { return MakeImage(16, 16, [](int, int) { return Clear(); }); }
+
+// --- Encoding ---------------------------------------------------------------
+
+TEST(EncodeFrameIcon, WritesThe318BytesWithTheFixedHeader) {
+    const std::vector<uint8_t> header = {
+        0x00, 0x00, 0x01, 0x00, 0x01, 0x00,
+        0x10, 0x10, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x28, 0x01, 0x00, 0x00, 0x16, 0x00, 0x00, 0x00,
+        0x28, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x01, 0x00, 0x04, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    const auto bytes = EncodeFrameIcon(test::SampleFrame());
+    ASSERT_EQ(bytes.size(), 318u);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 62), header);
+    // Same bytes as an independently built 4-bit icon of the same picture.
+    EXPECT_EQ(bytes, BuildIcon(test::SampleFrame(), 4));
+}
+
+TEST(EncodeFrameIcon, AllTransparentStoresBlackAndSetMaskBits) {
+    const auto bytes = EncodeFrameIcon(AllTransparent());
+    for (size_t i = 126; i < 254; ++i) ASSERT_EQ(bytes[i], 0) << i;  // black is index 0
+    for (size_t row = 0; row < 16; ++row) {
+        const size_t at = 254 + row * 4;
+        EXPECT_EQ((std::vector<uint8_t>(bytes.begin() + at, bytes.begin() + at + 4)),
+                  (std::vector<uint8_t>{0xFF, 0xFF, 0, 0}));
+    }
+}
+
+TEST(EncodeFrameIcon, OpaqueFrameHasAnEmptyMask) {
+    const auto bytes = EncodeFrameIcon(MakeImage(16, 16, [](int, int) { return Opaque(kRed); }));
+    for (size_t i = 254; i < 318; ++i) ASSERT_EQ(bytes[i], 0) << i;
+}
+
+TEST(EncodeFrameIcon, TopLeftPixelLandsInTheLastRows) {
+    const auto image = MakeImage(16, 16, [](int x, int y) { return x == 0 && y == 0 ? Opaque(kRed) : Clear(); });
+    const auto bytes = EncodeFrameIcon(image);
+    EXPECT_EQ(bytes[246] >> 4, ::kRed);
+    EXPECT_EQ(bytes[246] & 0x0F, 0);
+    EXPECT_EQ((std::vector<uint8_t>(bytes.begin() + 314, bytes.end())),
+              (std::vector<uint8_t>{0x7F, 0xFF, 0, 0}));
+}
+
+TEST(EncodeFrameIcon, StoresOtherColoursAsTheirNearestStandardColour) {
+    const auto image = MakeImage(16, 16, [](int, int) { return Opaque({240, 240, 241}); });
+    const IconImage decoded = DecodeFrameIcon(EncodeFrameIcon(image));
+    EXPECT_EQ(decoded.at(5, 5), Opaque(kStandardColours[kWhite]));
+}
+
+TEST(FrameIcon, RoundTripsThroughItsBytes) {
+    const auto built = TFrameIcon::Built(test::SampleFrame());
+    const auto loaded = LoadFrameIcon(built->bytes());
+    EXPECT_EQ(loaded->state(), TFrameIcon::State::Loaded);
+    EXPECT_EQ(loaded->image(), test::SampleFrame());
+    EXPECT_EQ(loaded->bytes(), built->bytes()) << "a loaded icon writes its bytes unchanged";
+}
+
+TEST(FrameIcon, KeepsItsBytesOnceEncoded) {
+    const auto built = TFrameIcon::Built(test::SampleFrame());
+    const std::vector<uint8_t>* first = &built->bytes();
+    EXPECT_EQ(first, &built->bytes());
+}
+
+TEST(FrameIcon, EmptyIconHasNeitherBytesNorImage) {
+    TFrameIcon empty;
+    EXPECT_EQ(MessageOf<EInvalidGraphic>([&] { empty.bytes(); }), "Icon image is not valid");
+    EXPECT_EQ(MessageOf<EInvalidGraphic>([&] { empty.image(); }), "Icon image is not valid");
+}
+
+// --- Loading ----------------------------------------------------------------
+
+TEST(LoadFrameIcon, ChecksOnlyTheHeader) {
+    EXPECT_EQ(MessageOf<EReadError>([] { LoadFrameIcon({0, 0, 1, 0, 1}); }), "Stream read error");
+    EXPECT_EQ(MessageOf<EInvalidGraphic>([] { LoadFrameIcon({0, 0, 2, 0, 1, 0}); }), "Icon image is not valid");
+    // Type 1 with nothing after the header loads; decoding finds no image.
+    const auto headerOnly = LoadFrameIcon({0, 0, 1, 0, 1, 0});
+    EXPECT_EQ(headerOnly->state(), TFrameIcon::State::Loaded);
+}
+
+TEST(LoadFrameIcon, TypeZeroShowsTheStandardApplicationIcon) {
+    const auto icon = LoadFrameIcon({0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(icon->image(), StandardApplicationIcon());
+    EXPECT_EQ(StandardApplicationIcon().width, 16);
+}
+
+// --- Decoding ---------------------------------------------------------------
+
+IconImage Gradient(int w, int h) {
+    return MakeImage(w, h, [](int x, int y) {
+        if ((x + y) % 7 == 0) return Clear();
+        return Opaque({uint8_t(x * 8), uint8_t(y * 8), uint8_t(x * y)});
+    });
+}
+
+TEST(DecodeFrameIcon, ReadsEveryDepthAtItsStoredSize) {
+    for (int bpp : {24, 32}) {
+        const IconImage image = Gradient(20, 12);
+        EXPECT_EQ(DecodeFrameIcon(BuildIcon(image, bpp)), image) << bpp;
+    }
+    // Palette depths: the pixels take standard colours from the table.
+    const IconImage standard = MakeImage(32, 32, [](int x, int y) {
+        return (x * y) % 5 == 0 ? Clear() : Opaque(kStandardColours[size_t((x + y) % 16)]);
+    });
+    const auto bytes4 = BuildIcon(standard, 4);
+    EXPECT_EQ(bytes4.size(), 766u);
+    EXPECT_EQ(DecodeFrameIcon(bytes4), standard);
+    EXPECT_EQ(DecodeFrameIcon(BuildIcon(standard, 8)), standard);
+    const IconImage twoColour = MakeImage(9, 3, [](int x, int y) {
+        return Opaque((x + y) % 2 ? kStandardColours[kMaroon] : kStandardColours[kBlack]);
+    });
+    EXPECT_EQ(DecodeFrameIcon(BuildIcon(twoColour, 1)), twoColour);
+    // 16 bits keep 5 bits per channel, widened again.
+    const IconImage five = MakeImage(3, 2, [](int x, int) { return Opaque({uint8_t(x * 8), 255, 0}); });
+    EXPECT_EQ(DecodeFrameIcon(BuildIcon(five, 16)), five);
+}
+
+TEST(DecodeFrameIcon, IgnoresTheDirectoryEntrysSizeFieldsButNotTheBitmapHeader) {
+    auto bytes = BuildIcon(test::SampleFrame());
+    bytes[6] = 99;   // width
+    bytes[7] = 1;    // height
+    bytes[10] = 7;   // planes
+    bytes[12] = 32;  // bit count
+    EXPECT_EQ(DecodeFrameIcon(bytes), test::SampleFrame());
+    test::SetU32(bytes, 22 + 4, 8);  // bitmap header width
+    EXPECT_EQ(DecodeFrameIcon(bytes).width, 8);
+}
+
+TEST(DecodeFrameIcon, ReadsAFullTableWhateverColoursUsedSays) {
+    auto bytes = BuildIcon(test::SampleFrame());
+    test::SetU32(bytes, 22 + 32, 2);  // colours used
+    EXPECT_EQ(DecodeFrameIcon(bytes), test::SampleFrame());
+}
+
+TEST(DecodeFrameIcon, ChoosesTheEntryMatchingTheDisplayElseTheRichestThatFits) {
+    const IconImage a = MakeImage(4, 4, [](int, int) { return Opaque(kRed); });
+    const IconImage b = MakeImage(6, 6, [](int, int) { return Opaque(kStandardColours[kBlue]); });
+    const IconImage c = MakeImage(8, 8, [](int, int) { return Opaque(kStandardColours[kLime]); });
+    // A colour word equal to the display's colour count wins even when an
+    // earlier entry also fits.
+    auto icon = BuildIcon({IconEntry{a, 24, 0, {}}, IconEntry{b, 24, 16, {}}, IconEntry{c, 24, 256, {}}});
+    EXPECT_EQ(DecodeFrameIcon(icon, 16).width, 6);
+    // Nothing equals 8: the first that fits (4) is chosen, then any later one
+    // with more colours than it replaces the choice.
+    icon = BuildIcon({IconEntry{a, 24, 16, {}}, IconEntry{b, 24, 4, {}}, IconEntry{c, 24, 9, {}}});
+    EXPECT_EQ(DecodeFrameIcon(icon, 8).width, 8);
+    // Nothing fits: the first entry.
+    icon = BuildIcon({IconEntry{a, 24, 16, {}}, IconEntry{b, 24, 256, {}}});
+    EXPECT_EQ(DecodeFrameIcon(icon, 2).width, 4);
+    // On a true-colour display a zero colour word wins.
+    icon = BuildIcon({IconEntry{a, 4, 16, {}}, IconEntry{b, 32, 0, {}}});
+    EXPECT_EQ(DecodeFrameIcon(icon).width, 6);
+}
+
+TEST(DecodeFrameIcon, UsesAlphaOnlyWhenTheImageHasSome) {
+    IconImage withAlpha = MakeImage(4, 1, [](int x, int) {
+        const uint8_t alpha[] = {0, 128, 255, 255};
+        return Rgba{200, 100, 50, alpha[x]};
+    });
+    const IconImage decoded = DecodeFrameIcon(BuildIcon(withAlpha, 32));
+    EXPECT_EQ(decoded.at(0, 0), Clear()) << "alpha 0 is transparent though the mask is clear";
+    EXPECT_EQ(decoded.at(1, 0), (Rgba{200, 100, 50, 128}));
+    EXPECT_EQ(decoded.at(2, 0), (Rgba{200, 100, 50, 255}));
+
+    // With every alpha byte zero the mask alone decides.
+    auto bytes = BuildIcon(MakeImage(2, 1, [](int x, int) { return x ? Opaque(kRed) : Clear(); }), 32);
+    for (size_t at = 22 + 40; at < 22 + 40 + 4 * 2; at += 4) bytes[at + 3] = 0;
+    const IconImage maskOnly = DecodeFrameIcon(bytes);
+    EXPECT_EQ(maskOnly.at(0, 0), Clear());
+    EXPECT_EQ(maskOnly.at(1, 0), Opaque(kRed));
+}
+
+TEST(DecodeFrameIcon, ReadsMissingBytesAsZero) {
+    auto bytes = BuildIcon(test::SampleFrame());
+    bytes.resize(254);  // no mask rows: every pixel opaque
+    const IconImage decoded = DecodeFrameIcon(bytes);
+    EXPECT_EQ(decoded.at(0, 0), Opaque(kStandardColours[kBlack]));
+    EXPECT_EQ(decoded.at(5, 5), test::SampleFrame().at(5, 5));
+
+    // Offset and size far beyond the bytes: an all-zero header, no image.
+    bytes = BuildIcon(test::SampleFrame());
+    test::SetU32(bytes, 14, 0xFFFFFFFF);
+    test::SetU32(bytes, 18, 0xFFFFFFF0);
+    EXPECT_EQ(DecodeError(bytes), "Icon image is not valid");
+}
+
+TEST(DecodeFrameIcon, RefusesHeadersThatWouldAllocateTooMuchOrCannotBeAnImage) {
+    struct Case { const char* name; size_t at; uint32_t value; bool u16; };
+    const Case cases[] = {
+        {"zero width", 26, 0, false},         {"negative width", 26, 0xFFFFFFF0, false},
+        {"width above 256", 26, 257, false},  {"zero height", 30, 0, false},
+        {"height of one row", 30, 1, false},  {"negative height", 30, 0x80000000, false},
+        {"height above 256", 30, 514, false}, {"depth 0", 36, 0, true},
+        {"depth 3", 36, 3, true},             {"depth 64", 36, 64, true},
+        {"run-length data", 38, 2, false},
+    };
+    for (const Case& c : cases) {
+        auto bytes = BuildIcon(test::SampleFrame());
+        c.u16 ? test::SetU16(bytes, c.at, c.value) : test::SetU32(bytes, c.at, c.value);
+        EXPECT_EQ(DecodeError(bytes), "Icon image is not valid") << c.name;
+    }
+    auto maxSide = BuildIcon(MakeImage(256, 256, [](int, int) { return Opaque(kRed); }), 1);
+    EXPECT_EQ(DecodeFrameIcon(maxSide).width, 256);
+}
+
+TEST(DecodeFrameIcon, RefusesIconsWithoutAnImage) {
+    EXPECT_EQ(DecodeError({0, 0, 1, 0, 0, 0}), "Icon image is not valid") << "no entry";
+    EXPECT_EQ(DecodeError({0, 0, 2, 0, 1, 0}), "Icon image is not valid") << "a cursor";
+    EXPECT_EQ(DecodeError({0, 0, 1}), "Stream read error");
+    auto png = BuildIcon(test::SampleFrame());
+    const uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::copy(std::begin(signature), std::end(signature), png.begin() + 22);
+    EXPECT_EQ(DecodeError(png), "Icon image is not valid");
+}
+
+}  // namespace
