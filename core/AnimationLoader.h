@@ -1,7 +1,9 @@
 #pragma once
 // Turns a ZN file or an animated cursor into a new document, the way the
 // Open command does, without touching the document the user has.
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "core/Document.h"
@@ -18,3 +20,7 @@ AnimationKind KindOfPath(const std::string& path);
 // Throws an EZintraError on any failure, including a file without frames,
 // one with more than kMaxFrames frames, or another extension.
 TDocument LoadAnimation(const std::string& path, const std::function<void()>& onReducing = {});
+
+// The same for a file's bytes already in memory, by kind.
+TDocument LoadZNAnimation(std::span<const uint8_t> file, const std::function<void()>& onReducing = {});
+TDocument LoadCursorAnimation(std::span<const uint8_t> file, const std::function<void()>& onReducing = {});

@@ -1,5 +1,7 @@
 #include "formats/FrameIcon.h"
 
+#include <algorithm>
+#include <array>
 #include <cassert>
 
 #include "formats/ByteReader.h"
@@ -44,6 +46,14 @@ public:
     uint8_t u8(uint64_t at) const { return at < m_data.size() ? m_data[size_t(at)] : 0; }
     uint16_t u16(uint64_t at) const { return uint16_t(u8(at) | u8(at + 1) << 8); }
     uint32_t u32(uint64_t at) const { return uint32_t(u16(at)) | uint32_t(u16(at + 2)) << 16; }
+    // The first n bytes as one span: the data itself when it is long enough,
+    // else a copy padded with zeros.
+    std::span<const uint8_t> first(size_t n, std::vector<uint8_t>& storage) const {
+        if (m_data.size() >= n) return m_data.first(n);
+        storage.assign(n, 0);
+        std::copy(m_data.begin(), m_data.end(), storage.begin());
+        return storage;
+    }
 
 private:
     std::span<const uint8_t> m_data;
@@ -70,32 +80,37 @@ uint16_t ChooseEntry(const ZeroPadded& directory, uint16_t count, uint16_t devic
     return chosen.value_or(0);
 }
 
-Rgba FromTable(const ZeroPadded& data, uint64_t tableAt, uint32_t index) {
-    const uint64_t at = tableAt + uint64_t(index) * 4;
-    return {data.u8(at + 2), data.u8(at + 1), data.u8(at), 255};
-}
-
-// One pixel of a colour row, as stored.
-Rgba ColourAt(const ZeroPadded& data, uint64_t rowAt, int x, uint16_t bpp, uint64_t tableAt) {
+// Decodes one colour row of `width` pixels into out.
+void DecodeRow(const uint8_t* row, int width, uint16_t bpp, const std::array<Rgba, 256>& table, Rgba* out) {
     switch (bpp) {
-    case 1: case 4: case 8: {
-        const uint64_t bit = uint64_t(x) * bpp;
-        const uint32_t index = (data.u8(rowAt + bit / 8) >> (8 - bpp - bit % 8)) & ((1u << bpp) - 1);
-        return FromTable(data, tableAt, index);
+    case 4:  // the frame icon's own depth: two pixels a byte
+        for (int x = 0; x + 1 < width; x += 2) {
+            out[x] = table[row[x / 2] >> 4];
+            out[x + 1] = table[row[x / 2] & 15];
+        }
+        if (width % 2) out[width - 1] = table[row[width / 2] >> 4];
+        break;
+    case 1: case 8: {
+        const unsigned mask = (1u << bpp) - 1;
+        for (int x = 0; x < width; ++x) {
+            const unsigned bit = unsigned(x) * bpp;
+            out[x] = table[(row[bit / 8] >> (8 - bpp - bit % 8)) & mask];
+        }
+        break;
     }
-    case 16: {  // 5 bits each of red, green and blue, the top bit unused
-        const uint16_t v = data.u16(rowAt + uint64_t(x) * 2);
-        auto widen = [](uint32_t five) { return uint8_t(five << 3 | five >> 2); };
-        return {widen(v >> 10 & 31), widen(v >> 5 & 31), widen(v & 31), 255};
-    }
-    case 24: {
-        const uint64_t at = rowAt + uint64_t(x) * 3;
-        return {data.u8(at + 2), data.u8(at + 1), data.u8(at), 255};
-    }
-    default: {  // 32: blue, green, red, alpha
-        const uint64_t at = rowAt + uint64_t(x) * 4;
-        return {data.u8(at + 2), data.u8(at + 1), data.u8(at), data.u8(at + 3)};
-    }
+    case 16:  // 5 bits each of red, green and blue, the top bit unused
+        for (int x = 0; x < width; ++x) {
+            const unsigned v = unsigned(row[2 * x]) | unsigned(row[2 * x + 1]) << 8;
+            auto widen = [](unsigned five) { return uint8_t(five << 3 | five >> 2); };
+            out[x] = {widen(v >> 10 & 31), widen(v >> 5 & 31), widen(v & 31), 255};
+        }
+        break;
+    case 24:
+        for (int x = 0; x < width; ++x, row += 3) out[x] = {row[2], row[1], row[0], 255};
+        break;
+    default:  // 32: blue, green, red, alpha
+        for (int x = 0; x < width; ++x, row += 4) out[x] = {row[2], row[1], row[0], row[3]};
+        break;
     }
 }
 
@@ -118,22 +133,37 @@ IconImage DecodeBitmap(const ZeroPadded& data) {
     const uint64_t masksAt = coloursAt + colourStride * height;
     const uint64_t maskStride = RowStride(uint64_t(width), 1);
 
+    std::vector<uint8_t> padded;
+    const std::span<const uint8_t> bits = data.first(size_t(masksAt + maskStride * height), padded);
+
+    std::array<Rgba, 256> table;
+    for (uint64_t i = 0; i < tableSize; ++i) {
+        const uint8_t* entry = &bits[size_t(tableAt + 4 * i)];
+        table[size_t(i)] = {entry[2], entry[1], entry[0], 255};
+    }
+
     // A 32-bit image's alpha counts only when some pixel uses it; otherwise
     // the mask alone decides.
     bool useAlpha = false;
-    for (uint32_t row = 0; bpp == 32 && !useAlpha && row < height; ++row)
-        for (int x = 0; x < width && !useAlpha; ++x)
-            useAlpha = data.u8(coloursAt + row * colourStride + uint64_t(x) * 4 + 3) != 0;
+    for (uint64_t at = coloursAt + 3; bpp == 32 && !useAlpha && at < masksAt; at += 4)
+        useAlpha = bits[size_t(at)] != 0;
 
     IconImage image{width, int(height), std::vector<Rgba>(size_t(width) * height)};
     for (uint32_t y = 0; y < height; ++y) {
         const uint64_t row = height - 1 - y;  // bottom row first
-        for (int x = 0; x < width; ++x) {
-            Rgba p = ColourAt(data, coloursAt + row * colourStride, x, bpp, tableAt);
-            if (!useAlpha) p.alpha = 255;
-            const bool masked = data.u8(masksAt + row * maskStride + uint64_t(x) / 8) & (0x80 >> (x % 8));
-            if (masked || p.alpha == 0) p = {};
-            image.pixels[size_t(y) * size_t(width) + size_t(x)] = p;
+        Rgba* out = &image.pixels[size_t(y) * size_t(width)];
+        DecodeRow(&bits[size_t(coloursAt + row * colourStride)], width, bpp, table, out);
+        const uint8_t* mask = &bits[size_t(masksAt + row * maskStride)];
+        if (bpp == 32) {
+            for (int x = 0; x < width; ++x) {
+                if (!useAlpha) out[x].alpha = 255;
+                if (out[x].alpha == 0) out[x] = {};
+            }
+        }
+        for (int x = 0; x < width; x += 8) {
+            if (mask[x / 8] == 0) continue;  // the common case: eight opaque pixels
+            for (int k = x; k < std::min(width, x + 8); ++k)
+                if (mask[k / 8] & (0x80 >> (k % 8))) out[k] = {};
         }
     }
     return image;

@@ -191,11 +191,13 @@ TEST(DecodeFrameIcon, UsesAlphaOnlyWhenTheImageHasSome) {
     EXPECT_EQ(decoded.at(2, 0), (Rgba{200, 100, 50, 255}));
 
     // With every alpha byte zero the mask alone decides.
-    auto bytes = BuildIcon(MakeImage(2, 1, [](int x, int) { return x ? Opaque(kRed) : Clear(); }), 32);
-    for (size_t at = 22 + 40; at < 22 + 40 + 4 * 2; at += 4) bytes[at + 3] = 0;
+    const Rgb black = kStandardColours[kBlack];
+    auto bytes = BuildIcon(MakeImage(3, 1, [&](int x, int) { return x == 0 ? Clear() : Opaque(x == 1 ? kRed : black); }), 32);
+    for (size_t at = 22 + 40; at < 22 + 40 + 4 * 3; at += 4) bytes[at + 3] = 0;
     const IconImage maskOnly = DecodeFrameIcon(bytes);
     EXPECT_EQ(maskOnly.at(0, 0), Clear());
     EXPECT_EQ(maskOnly.at(1, 0), Opaque(kRed));
+    EXPECT_EQ(maskOnly.at(2, 0), Opaque(black)) << "opaque black is not transparent";
 }
 
 TEST(DecodeFrameIcon, ReadsMissingBytesAsZero) {

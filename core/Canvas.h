@@ -1,0 +1,139 @@
+#pragma once
+// The frame canvas: the 16×16 working bitmap, its two retained views (the
+// enlarged grid and the actual-size image) as plain pixel buffers, and the
+// pencil, eraser and fill driven by positions on the enlarged view.
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "core/Colours.h"
+#include "core/Picture.h"
+
+inline constexpr int kEnlargedViewSize = 337;  // ImgDrawSurface, inside Panel1's border
+inline constexpr int kCellPitch = kEnlargedViewSize / 16;  // 21: a 20-pixel square and a grid line
+
+// A 1-based cell: column c, row r is working-bitmap pixel (c−1, r−1).
+struct TCell {
+    int column = 1;
+    int row = 1;
+    friend constexpr bool operator==(TCell, TCell) = default;
+};
+
+// "Coords: c, r", the status text for a cell.
+std::string CoordsText(TCell cell);
+
+// One colour panel of the palette: its control name, its colour, and where it
+// sits inside the palette area (row 1 at y 4, row 2 at y 23).
+struct TPaletteEntry {
+    std::string_view name;
+    Rgb colour;
+    int row;  // 1 or 2
+    int x;
+};
+
+// The panel names do not all match their colours (PnlGrey is silver); the
+// colours are the ones that count.
+inline constexpr std::array<TPaletteEntry, 16> kPalette{{
+    {"PnlWhite", kStandardColours[kWhite], 1, 0},
+    {"PnlGrey", kStandardColours[kSilver], 1, 19},
+    {"PnlRed", kStandardColours[kRed], 1, 38},
+    {"PnlGreen", kStandardColours[kLime], 1, 57},
+    {"PnlYellow", kStandardColours[kYellow], 1, 76},
+    {"PnlBlue", kStandardColours[kBlue], 1, 95},
+    {"PnlPurple", kStandardColours[kFuchsia], 1, 114},
+    {"PnlCyan", kStandardColours[kAqua], 1, 133},
+    {"PnlBlack", kStandardColours[kBlack], 2, 0},
+    {"PnlDGrey", kStandardColours[kGrey], 2, 19},
+    {"PnlDRed", kStandardColours[kMaroon], 2, 38},
+    {"PnlDGreen", kStandardColours[kGreen], 2, 57},
+    {"PnlDYellow", kStandardColours[kOlive], 2, 76},
+    {"PnlDBlue", kStandardColours[kNavy], 2, 95},
+    {"PnlDPurple", kStandardColours[kPurple], 2, 114},
+    {"PnlDCyan", kStandardColours[kTeal], 2, 133},
+}};
+
+// A rectangle of view pixels; empty when width or height is 0.
+struct TPixelRect {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool empty() const { return width <= 0 || height <= 0; }
+    // The smallest rectangle holding both.
+    TPixelRect united(const TPixelRect& other) const;
+    friend constexpr bool operator==(TPixelRect, TPixelRect) = default;
+};
+
+// What changed in each view since the last TakeChanges.
+struct TCanvasChanges {
+    TPixelRect enlarged;
+    TPixelRect actual;
+};
+
+enum class TMouseButton { Left, Middle, Right };
+
+class TFrameCanvas {
+public:
+    // buttonFace is what a transparent pixel shows in the actual-size view.
+    // Starts cleared (all key colour) with both views drawn.
+    explicit TFrameCanvas(Rgb buttonFace);
+
+    // The working bitmap, 16×16. After writing it directly (loading or
+    // pasting a frame) call RedrawCanvas; a picture of another size put here
+    // is scaled to 16×16 by the next canvas operation.
+    const Picture& bitmap() const { return m_bitmap; }
+    Picture& bitmap() { return m_bitmap; }
+    const Picture& enlargedView() const { return m_enlarged; }
+    const Picture& actualView() const { return m_actual; }
+
+    Rgb buttonFace() const { return m_buttonFace; }
+    // Takes effect at the next RedrawCanvas.
+    void setButtonFace(Rgb colour) { m_buttonFace = colour; }
+
+    // Every working-bitmap pixel to the key colour; the views are not touched.
+    void ClearCanvas();
+    // Both views redrawn from the working bitmap.
+    void RedrawCanvas();
+    // The cell under an enlarged-view position, clamped to 1..16. Its hit
+    // areas lie one to two pixels right of (below) the painted squares.
+    TCell PointToCell(int x, int y) const;
+    // Paints the cell under (x, y) in colour, or the key colour when erasing,
+    // in the working bitmap and both views, without a full redraw.
+    void PlotCell(int x, int y, Rgb colour, bool erasing);
+    // Fills the four-connected region of the exact colour of the cell under
+    // (x, y) with colour (or the key colour when erasing), then redraws.
+    void FloodFillCell(int x, int y, Rgb colour, bool erasing);
+
+    // The logic behind the window's ImgDrawSurfaceMouseDown/Move/Up: a press
+    // starts a stroke (the right button erases) and draws at once; a move
+    // during a stroke plots, or fills when ctrl is held; a release of any
+    // button ends the stroke. Down and move return the cell under the
+    // position, for the "Coords: " text.
+    TCell MouseDown(TMouseButton button, bool ctrl, int x, int y);
+    TCell MouseMove(bool ctrl, int x, int y);
+    void MouseUp();
+    bool Drawing() const { return m_drawing; }
+    bool Erasing() const { return m_erasing; }
+
+    // Starts as black; PnlBlackClick picks a palette entry by its index into
+    // kPalette (an index outside it changes nothing).
+    Rgb currentColour() const { return m_currentColour; }
+    void SelectColour(size_t paletteIndex);
+
+    // The view rectangles changed since the previous call, so a widget can
+    // repaint only those.
+    TCanvasChanges TakeChanges();
+
+private:
+    void KeepFrameSize();
+    void DrawGrid();
+    bool PaintSquare(int px, int py, Rgb colour);
+    void MarkEnlarged(const TPixelRect& rect) { m_changes.enlarged = m_changes.enlarged.united(rect); }
+    void MarkActual(const TPixelRect& rect) { m_changes.actual = m_changes.actual.united(rect); }
+
+    Rgb m_buttonFace;
+    Picture m_bitmap;
+    Picture m_enlarged;
+    Picture m_actual;
+    Rgb m_currentColour = kStandardColours[kBlack];
+    bool m_drawing = false;
+    bool m_erasing = false;
+    TCanvasChanges m_changes;
+};

@@ -1,0 +1,78 @@
+// Writes the fuzzers' starting corpora with the tests' own builders:
+// make_seeds DIR creates DIR/zn, DIR/icon and DIR/ani.
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "builders/IconBuilder.h"
+#include "builders/RiffBuilder.h"
+#include "builders/ZNBuilder.h"
+#include "core/Document.h"
+#include "formats/ZNFile.h"
+
+namespace fs = std::filesystem;
+using namespace test;
+
+namespace {
+
+void Write(const fs::path& dir, const std::string& name, const std::vector<uint8_t>& bytes) {
+    fs::create_directories(dir);
+    std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                      std::streamsize(bytes.size()));
+}
+
+IconImage Striped(int size) {
+    return MakeImage(size, size, [](int x, int y) {
+        return (x + y) % 5 == 0 ? Clear() : Opaque(kStandardColours[size_t((x / 2 + y) % 16)]);
+    });
+}
+
+IconImage Shaded(int size) {
+    return MakeImage(size, size, [](int x, int y) {
+        return Rgba{uint8_t(x * 7), uint8_t(y * 5), 90, uint8_t((x * y) % 256)};
+    });
+}
+
+std::vector<std::vector<uint8_t>> Icons() {
+    return {
+        BuildIcon(SampleFrame(), 4),
+        BuildIcon(Striped(32), 4),
+        BuildIcon(Striped(16), 1),
+        BuildIcon(Striped(24), 8),
+        BuildIcon(Striped(16), 16),
+        BuildIcon(Striped(20), 24),
+        BuildIcon(Shaded(32), 32),
+        BuildIcon({IconEntry{Striped(16), 4, -1, {}}, IconEntry{Shaded(32), 32, 0, {}}}),
+        {0, 0, 0, 0, 1, 0},
+    };
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) return 2;
+    const fs::path root = argv[1];
+
+    const auto icons = Icons();
+    for (size_t i = 0; i < icons.size(); ++i) Write(root / "icon", "icon" + std::to_string(i), icons[i]);
+
+    TDocument document;
+    document.title = "Seed";
+    document.authorName = "Fuzz";
+    document.email = "a@b.c";
+    document.categoryIndex = 3;
+    document.CommitFrame(1, TFrameIcon::Built(SampleFrame()), 10);
+    document.AppendFrame(TFrameIcon::Built(Striped(16)), 20);
+    Write(root / "zn", "current.zn", EncodeZNFile(document));
+    Write(root / "zn", "uncompressed.zn", ZNPayload(document));
+    const auto legacy = ZNBuilder().legacyHeader("1.0", "  318", " 5", " 2", "Legacy")
+        .bytes(icons[0]).bytes(icons[0]).payload();
+    Write(root / "zn", "legacy.zn", legacy);
+    Write(root / "zn", "legacy-compressed.zn", ZNBuilder::Compress(legacy));
+    Write(root / "zn", "old-version.zn",
+          ZNBuilder().currentHeader(2, 2.0).frame(10, icons[1]).frame(5, icons[6]).compressed());
+
+    Write(root / "ani", "cursor.ani", SampleCursor(icons));
+    return 0;
+}

@@ -1,0 +1,11 @@
+// Any bytes as a ".zn" file, read and converted as the Open command does.
+#include "core/AnimationLoader.h"
+#include "formats/Errors.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    try {
+        LoadZNAnimation({data, size});
+    } catch (const EZintraError&) {
+    }
+    return 0;
+}
