@@ -1,0 +1,125 @@
+#include "core/AnimationLoader.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "builders/RiffBuilder.h"
+#include "builders/ZNBuilder.h"
+#include "formats/Errors.h"
+#include "formats/ZNFile.h"
+
+namespace {
+
+using namespace test;
+namespace fs = std::filesystem;
+
+const Rgb kOffRed{250, 10, 10};  // not a standard colour: shows whether a frame was reduced
+
+std::vector<uint8_t> OffColourIcon() {
+    return BuildIcon(MakeImage(16, 16, [](int x, int) { return x == 0 ? Clear() : Opaque(kOffRed); }), 24);
+}
+
+Rgb Pixel(const TDocument& d, int frame, int x) { return d.FrameAt(frame).icon->image().at(x, 0).rgb(); }
+bool Transparent(const TDocument& d, int frame, int x) { return d.FrameAt(frame).icon->image().at(x, 0).transparent(); }
+
+TEST(KindOfPath, ComparesTheExtensionOfTheNameInLowerCase) {
+    EXPECT_EQ(KindOfPath("/a/b/c.zn"), AnimationKind::ZN);
+    EXPECT_EQ(KindOfPath("C.ZN"), AnimationKind::ZN);
+    EXPECT_EQ(KindOfPath("x/y.Ani"), AnimationKind::AnimatedCursor);
+    EXPECT_EQ(KindOfPath("folder.zn/file"), AnimationKind::Other) << "a dot in the folder is no extension";
+    EXPECT_EQ(KindOfPath("file.zn.bak"), AnimationKind::Other);
+    EXPECT_EQ(KindOfPath("zn"), AnimationKind::Other);
+}
+
+TEST(LoadZNAnimation, KeepsCurrentFilesAsTheyAre) {
+    bool reduced = false;
+    const auto file = ZNBuilder().currentHeader(2, 3.0, 7, "T", "A")
+        .frame(12, OffColourIcon()).frame(40000, OffColourIcon()).compressed();
+    const TDocument d = LoadZNAnimation(file, [&] { reduced = true; });
+    EXPECT_FALSE(reduced);
+    EXPECT_EQ(d.title, "T");
+    EXPECT_EQ(d.authorName, "A");
+    EXPECT_EQ(d.email, "~x") << "the marker is held as read";
+    EXPECT_EQ(d.categoryIndex, 7);
+    ASSERT_EQ(d.Count(), 2);
+    EXPECT_EQ(d.FrameAt(1).rate, 12);
+    EXPECT_EQ(d.FrameAt(2).rate, 40000);
+    EXPECT_EQ(Pixel(d, 1, 5), kOffRed);
+    EXPECT_TRUE(Transparent(d, 1, 0));
+    EXPECT_EQ(d.FrameAt(1).icon->state(), TFrameIcon::State::Built) << "the document holds its own icons";
+}
+
+TEST(LoadZNAnimation, ReducesOlderFilesAndGivesEveryFrameTheSpeed) {
+    bool reduced = false;
+    const auto file = ZNBuilder().currentHeader(2, 2.0, 7).frame(12, OffColourIcon()).frame(30, OffColourIcon())
+        .payload();
+    const TDocument d = LoadZNAnimation(file, [&] { reduced = true; });
+    EXPECT_TRUE(reduced);
+    EXPECT_EQ(d.categoryIndex, kNoCategory);
+    EXPECT_EQ(d.FrameAt(1).rate, 5);
+    EXPECT_EQ(d.FrameAt(2).rate, 5);
+    EXPECT_EQ(Pixel(d, 2, 5), kStandardColours[kRed]);
+    EXPECT_TRUE(Transparent(d, 2, 0));
+}
+
+TEST(LoadZNAnimation, RefusesFilesWithoutFrames) {
+    EXPECT_THROW(LoadZNAnimation(ZNBuilder().currentHeader(0).compressed()), EReadError);
+    const auto legacyClaimingThree = ZNBuilder().legacyHeader("3", "318", "5", "1", "t")
+        .bytes(EncodeFrameIcon(SampleFrame())).payload();
+    EXPECT_THROW(LoadZNAnimation(legacyClaimingThree), EReadError);
+}
+
+TEST(LoadCursorAnimation, ReducesEveryFrameAndTakesTitleAndCreator) {
+    bool reduced = false;
+    const TDocument d = LoadCursorAnimation(SampleCursor({OffColourIcon(), OffColourIcon()}), [&] { reduced = true; });
+    EXPECT_TRUE(reduced);
+    EXPECT_EQ(d.title, "Sample");
+    EXPECT_EQ(d.authorName, "Zintra");
+    EXPECT_EQ(d.email, "");
+    EXPECT_EQ(d.categoryIndex, kNoCategory);
+    ASSERT_EQ(d.Count(), 2);
+    EXPECT_EQ(d.FrameAt(2).rate, 6);
+    EXPECT_EQ(Pixel(d, 1, 5), kStandardColours[kRed]);
+}
+
+TEST(LoadCursorAnimation, RefusesMoreFramesThanTheEditorCanNumber) {
+    // A header for one frame and 32768 images: the extra images become frames.
+    const Bytes tiny = BuildIcon(MakeImage(1, 1, [](int, int) { return Opaque(kStandardColours[kRed]); }), 1);
+    std::vector<Bytes> icons(32768, Chunk("icon", tiny));
+    const Bytes file = Riff("ACON", {HeaderChunk({}), List("fram", icons)});
+    EXPECT_THROW(LoadCursorAnimation(file), EReadError);
+    icons.pop_back();
+    EXPECT_EQ(LoadCursorAnimation(Riff("ACON", {HeaderChunk({}), List("fram", icons)})).Count(), 32767);
+}
+
+class LoadAnimationFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("loader_" + std::to_string(::getpid()));
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        const auto path = (m_dir / name).string();
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    std::streamsize(bytes.size()));
+        return path;
+    }
+    fs::path m_dir;
+};
+
+TEST_F(LoadAnimationFiles, ChoosesTheReaderByExtension) {
+    const auto zn = ZNBuilder().currentHeader(1).frame(9, OffColourIcon()).compressed();
+    const auto ani = SampleCursor({OffColourIcon()});
+    EXPECT_EQ(LoadAnimation(Write("a.ZN", zn)).FrameAt(1).rate, 9);
+    EXPECT_EQ(LoadAnimation(Write("b.Ani", ani)).title, "Sample");
+    EXPECT_THROW(LoadAnimation(Write("c.ani", zn)), EReadError);
+    EXPECT_THROW(LoadAnimation(Write("d.zn", ani)), EZintraError);
+    EXPECT_THROW(LoadAnimation(Write("e.gif", zn)), EReadError);
+    EXPECT_THROW(LoadAnimation(Write("empty.ani", {})), EReadError) << "a 0-byte cursor has no frames";
+    EXPECT_THROW(LoadAnimation((m_dir / "missing.zn").string()), EFOpenError);
+}
+
+}  // namespace

@@ -1,0 +1,264 @@
+#include "Arguments.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "TextEncoding.h"
+#include "core/AnimationLoader.h"
+#include "core/Document.h"
+
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
+        return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : char(c);
+    });
+    return text;
+}
+
+std::optional<OutputFormat> FormatByName(std::string name) {
+    name = Lower(name);
+    if (!name.empty() && name[0] == '.') name.erase(0, 1);
+    if (name == "zn") return OutputFormat::ZN;
+    if (name == "gif") return OutputFormat::Gif;
+    if (name == "png") return OutputFormat::Png;
+    if (name == "ani") return OutputFormat::AnimatedCursor;
+    return std::nullopt;
+}
+
+const std::set<std::string> kFieldOptions{
+    "--title", "--author", "--category", "--email", "--homepage", "--copyright", "--comments",
+};
+const std::set<std::string> kValueOptions{
+    "--title", "--author", "--category", "--email", "--homepage", "--copyright", "--comments",
+    "--scale", "--to", "-o",
+};
+
+// The options and operands of one command, in the order given.
+struct Words {
+    std::map<std::string, std::string> values;  // a repeated option keeps its last value
+    std::vector<std::string> flags;
+    std::vector<std::string> operands;
+    bool help = false;
+};
+
+Words SplitWords(const std::vector<std::string>& args) {
+    Words words;
+    bool operandsOnly = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (operandsOnly || arg.empty() || arg[0] != '-' || arg == "-") {
+            words.operands.push_back(arg);
+        } else if (arg == "--") {
+            operandsOnly = true;
+        } else if (arg == "--help" || arg == "-h") {
+            words.help = true;
+        } else if (arg == "--json") {
+            words.flags.push_back(arg);
+        } else {
+            const size_t equals = arg.find('=');
+            const std::string name = arg.substr(0, equals);
+            if (!kValueOptions.count(name)) throw EUsageError("unknown option '" + arg + "'");
+            if (equals != std::string::npos) {
+                words.values[name] = arg.substr(equals + 1);
+            } else if (i + 1 < args.size()) {
+                words.values[name] = args[++i];
+            } else {
+                throw EUsageError("option '" + name + "' needs a value");
+            }
+        }
+    }
+    return words;
+}
+
+uint8_t CategoryByName(const std::string& name) {
+    if (Lower(name) == "none") return kNoCategory;
+    for (size_t i = 0; i < kCategories.size(); ++i)
+        if (Lower(std::string(kCategories[i])) == Lower(name)) return uint8_t(i);
+    std::string known;
+    for (std::string_view c : kCategories) known += (known.empty() ? "" : ", ") + std::string(c);
+    throw EUsageError("unknown category '" + name + "'; the categories are " + known + " (or none)");
+}
+
+std::string FieldText(const std::string& option, const std::string& value) {
+    const auto text = Windows1252FromUtf8(value);
+    if (!text) throw EUsageError(option + ": '" + value + "' holds a character an animation cannot store");
+    if (text->size() > kMaxFieldLength)
+        throw EUsageError(option + ": at most " + std::to_string(kMaxFieldLength) + " characters");
+    return *text;
+}
+
+int ScaleValue(const std::string& value) {
+    const bool digits = !value.empty() && value.size() <= 3 &&
+                        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const int scale = digits ? std::stoi(value) : 0;
+    if (scale < 1 || scale > kMaxScale)
+        throw EUsageError("--scale must be a whole number from 1 to " + std::to_string(kMaxScale));
+    return scale;
+}
+
+void CheckInputs(const std::vector<std::string>& inputs) {
+    for (const std::string& input : inputs)
+        if (KindOfPath(input) == AnimationKind::Other)
+            throw EUsageError("'" + DisplayName(input) + "' is not a .zn or .ani file");
+}
+
+// Options that only one command knows are refused by the other, so a
+// typing slip never goes unnoticed.
+void RefuseOptions(const Words& words, const std::set<std::string>& allowed, const std::string& command) {
+    for (const auto& [name, value] : words.values)
+        if (!allowed.count(name)) throw EUsageError("'" + name + "' is not an option of " + command);
+    for (const std::string& flag : words.flags)
+        if (!allowed.count(flag)) throw EUsageError("'" + flag + "' is not an option of " + command);
+}
+
+Invocation ParseInfo(const Words& words) {
+    RefuseOptions(words, {"--json"}, "info");
+    if (words.operands.empty()) throw EUsageError("info needs at least one file");
+    CheckInputs(words.operands);
+    Invocation inv;
+    inv.command = Invocation::Command::Info;
+    inv.json = !words.flags.empty();
+    inv.files = words.operands;
+    return inv;
+}
+
+std::string OptionLabel(OutputFormat format) {
+    switch (format) {
+    case OutputFormat::ZN: return "a ZN file";
+    case OutputFormat::Gif: return "a GIF";
+    case OutputFormat::Png: return "a PNG sprite strip";
+    case OutputFormat::AnimatedCursor: return "an animated cursor";
+    }
+    return {};
+}
+
+void ReadConvertOptions(const Words& words, Invocation& inv) {
+    // Each output takes the options it can carry: a cursor holds a title
+    // and an author, pictures hold no text at all.
+    std::set<std::string> allowed;
+    if (inv.format == OutputFormat::ZN) allowed = kFieldOptions;
+    if (inv.format == OutputFormat::AnimatedCursor) allowed = {"--title", "--author"};
+    if (inv.format == OutputFormat::Gif || inv.format == OutputFormat::Png) allowed = {"--scale"};
+    for (const auto& [name, value] : words.values) {
+        if (name == "--to" || name == "-o") continue;
+        if (!allowed.count(name)) throw EUsageError("'" + name + "' does not apply to " + OptionLabel(inv.format));
+        if (name == "--title") inv.fields.title = FieldText(name, value);
+        if (name == "--author") inv.fields.authorName = FieldText(name, value);
+        if (name == "--email") inv.fields.email = FieldText(name, value);
+        if (name == "--homepage") inv.fields.homepage = FieldText(name, value);
+        if (name == "--copyright") inv.fields.copyright = FieldText(name, value);
+        if (name == "--comments") inv.fields.comments = FieldText(name, value);
+        if (name == "--category") inv.fields.categoryIndex = CategoryByName(value);
+        if (name == "--scale") inv.scale = ScaleValue(value);
+    }
+}
+
+Invocation ParseConvert(const Words& words) {
+    RefuseOptions(words, kValueOptions, "convert");
+    Invocation inv;
+    inv.command = Invocation::Command::Convert;
+    const auto to = words.values.find("--to");
+    const auto folder = words.values.find("-o");
+    if (to != words.values.end() || folder != words.values.end()) {
+        if (to == words.values.end()) throw EUsageError("-o DIR needs --to FORMAT");
+        if (folder == words.values.end()) throw EUsageError("--to FORMAT needs -o DIR");
+        const auto format = FormatByName(to->second);
+        if (!format) throw EUsageError("unknown format '" + to->second + "'; use zn, gif, png or ani");
+        if (folder->second.empty()) throw EUsageError("-o needs a folder name");
+        if (words.operands.empty()) throw EUsageError("convert needs at least one input file");
+        inv.format = *format;
+        inv.outputFolder = folder->second;
+        std::map<std::string, std::string> claimed;  // output -> input
+        for (const std::string& input : words.operands) {
+            const std::string name = std::filesystem::path(input).stem().string() + ExtensionOf(*format);
+            const std::string output = (std::filesystem::path(inv.outputFolder) / name).string();
+            const auto [it, fresh] = claimed.emplace(output, input);
+            if (!fresh)
+                throw EUsageError("'" + DisplayName(it->second) + "' and '" + DisplayName(input) +
+                                  "' would both be written to '" + DisplayName(output) + "'");
+            inv.jobs.push_back({input, output});
+        }
+    } else {
+        if (words.operands.size() < 2) throw EUsageError("convert needs an input file and an output file");
+        if (words.operands.size() > 2) throw EUsageError("several inputs need --to FORMAT and -o DIR");
+        const auto format = FormatOfPath(words.operands[1]);
+        if (!format)
+            throw EUsageError("'" + DisplayName(words.operands[1]) + "': the output must end in .zn, .gif, .png or .ani");
+        inv.format = *format;
+        inv.jobs.push_back({words.operands[0], words.operands[1]});
+    }
+    std::vector<std::string> inputs;
+    for (const ConvertJob& job : inv.jobs) inputs.push_back(job.input);
+    CheckInputs(inputs);
+    ReadConvertOptions(words, inv);
+    return inv;
+}
+
+}  // namespace
+
+std::optional<OutputFormat> FormatOfPath(const std::string& path) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos) return std::nullopt;
+    return FormatByName(name.substr(dot));
+}
+
+const char* ExtensionOf(OutputFormat format) {
+    switch (format) {
+    case OutputFormat::ZN: return ".zn";
+    case OutputFormat::Gif: return ".gif";
+    case OutputFormat::Png: return ".png";
+    case OutputFormat::AnimatedCursor: return ".ani";
+    }
+    return "";
+}
+
+Invocation ParseArguments(const std::vector<std::string>& args) {
+    if (args.empty()) throw EUsageError("no command given");
+    const std::string& command = args[0];
+    if (command == "--help" || command == "-h" || command == "help") return Invocation{};
+    if (command != "info" && command != "convert") {
+        if (!command.empty() && command[0] == '-') throw EUsageError("unknown option '" + command + "'");
+        throw EUsageError("unknown command '" + command + "'");
+    }
+    const Words words = SplitWords(args);
+    if (words.help) return Invocation{};
+    return command == "info" ? ParseInfo(words) : ParseConvert(words);
+}
+
+const char* HelpText() {
+    return R"(Usage:
+  zntool info [--json] FILE...
+  zntool convert [OPTIONS] IN OUT
+  zntool convert --to FORMAT [OPTIONS] IN... -o DIR
+
+Inspect and convert Zintra animations (.zn) and animated cursors (.ani).
+
+info      Shows each file's layout, version, information fields, frames,
+          each frame's rate (in 1/60 s) and the loop's total time.
+  --json    The same as a JSON array, one object per file.
+
+convert   Reads IN as the editor's Open does and writes OUT in the format
+          its extension names:
+            .zn   a ZN animation (needs a title and an author name)
+            .gif  an animated GIF that loops forever
+            .png  a sprite strip of all frames, left to right
+            .ani  an animated cursor
+  --to FORMAT   With -o: convert every IN to FORMAT (zn, gif, png or ani)
+  -o DIR        and write it into DIR under its own name.
+  --title TEXT, --author TEXT          set these fields (.zn and .ani)
+  --category NAME, --email TEXT, --homepage TEXT, --copyright TEXT,
+  --comments TEXT                      set these fields (.zn only)
+  --scale N     enlarge .gif and .png output N times (1 to 64)
+
+Categories: Animals, Cartoons, Food, Games, Holidays, Misc, Objects,
+Patterns, People, Places, Planets, Plants, Sports, Symbols,
+"Science & Technology", "TV & Movies", or none.
+
+Exit status: 0 on success, 1 when a file cannot be read or written,
+2 when the command line is wrong.
+)";
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The command line of zntool: what to do, on which files, with which
+// options. Everything that can be judged from the words alone is judged
+// here, before any file is touched.
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+enum class OutputFormat { ZN, Gif, Png, AnimatedCursor };
+
+// A command line that makes no sense; the tool exits with status 2.
+class EUsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Information fields to set on the converted animation, as 8-bit text.
+struct FieldOptions {
+    std::optional<std::string> title, authorName, email, homepage, copyright, comments;
+    std::optional<uint8_t> categoryIndex;
+};
+
+struct ConvertJob {
+    std::string input;
+    std::string output;
+};
+
+struct Invocation {
+    enum class Command { Help, Info, Convert };
+    Command command = Command::Help;
+
+    // info
+    bool json = false;
+    std::vector<std::string> files;
+
+    // convert
+    std::vector<ConvertJob> jobs;
+    OutputFormat format = OutputFormat::ZN;
+    FieldOptions fields;
+    int scale = 1;
+    std::string outputFolder;  // only when several inputs go to one folder
+};
+
+inline constexpr int kMaxScale = 64;
+// What the information dialog lets the user type into one field.
+inline constexpr size_t kMaxFieldLength = 255;
+
+// args without the program name. Throws EUsageError.
+Invocation ParseArguments(const std::vector<std::string>& args);
+
+// The format an output file name asks for, by its extension in lower case.
+std::optional<OutputFormat> FormatOfPath(const std::string& path);
+const char* ExtensionOf(OutputFormat format);
+
+// The text of --help.
+const char* HelpText();
