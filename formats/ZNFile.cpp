@@ -53,27 +53,25 @@ std::string_view TrimControls(std::string_view text) {
     return text;
 }
 
-int32_t DecimalInteger(std::span<const uint8_t> field) {
+// A field as its message shows it: the text ends at a zero byte, so the
+// message must too or it would lose its closing words.
+std::string Shown(std::string_view text) { return std::string(text.substr(0, text.find('\0'))); }
+
+// A legacy header's decimal text field as a number of type T.
+template <typename T>
+T Decimal(std::span<const uint8_t> field, std::string (*message)(const std::string&)) {
     const std::string_view text = TrimControls(AsText(field));
     std::string_view digits = text;
     if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-    int32_t value = 0;
+    T value{};
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())
-        throw EConvertError(messages::NotAnInteger(std::string(text)));
+        throw EConvertError(message(Shown(text)));
     return value;
 }
 
-double DecimalNumber(std::span<const uint8_t> field) {
-    const std::string_view text = TrimControls(AsText(field));
-    std::string_view digits = text;
-    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-    double value = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())
-        throw EConvertError(messages::NotANumber(std::string(text)));
-    return value;
-}
+int32_t DecimalInteger(std::span<const uint8_t> field) { return Decimal<int32_t>(field, messages::NotAnInteger); }
+double DecimalNumber(std::span<const uint8_t> field) { return Decimal<double>(field, messages::NotANumber); }
 
 // The one rate every frame of a legacy file gets, by its speed code.
 uint8_t LegacyRate(int32_t speedCode) {
@@ -101,6 +99,9 @@ std::vector<uint8_t> Inflate(std::span<const uint8_t> file) {
             inflateEnd(&stream);
             throw EReadError(messages::kStreamRead);
         }
+        // Grown by doubling as insert would, but never past the cap itself.
+        if (produced > payload.capacity() - payload.size())
+            payload.reserve(std::min(kMaxZNPayload, std::max(2 * payload.capacity(), payload.size() + produced)));
         payload.insert(payload.end(), chunk, chunk + produced);
     }
     // Z_BUF_ERROR here means the input ended inside the stream.

@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "core/Document.h"
+#include "ui/WindowFont.h"
 
 namespace {
 
@@ -56,17 +57,6 @@ private:
     QString m_last;
 };
 
-// The layout was made for a narrow bitmap font; where the font at hand is
-// wider, a label's text is condensed to its width rather than cut.
-void FitTextWidth(QLabel* label) {
-    QFont font = label->font();
-    for (int stretch = 100; stretch > 50; stretch -= 5) {
-        font.setStretch(stretch);
-        if (QFontMetrics(font).horizontalAdvance(label->text()) < label->width()) break;
-    }
-    if (font.stretch() != 100) label->setFont(font);
-}
-
 constexpr int kLabelLeft = 8, kLabelWidth = 105, kLabelHeight = 13;
 constexpr int kBoxLeft = 120, kBoxWidth = 249, kBoxHeight = 21;
 const QString kHomepagePrefix = QStringLiteral("http://");
@@ -81,9 +71,7 @@ TFrmInformation::TFrmInformation(TInformationHost& host, QWidget* parent)
                    Qt::WindowStaysOnTopHint);
     setWindowTitle("Animation Information");
     setFixedSize(378, 223);
-    QFont font("MS Sans Serif");
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(WindowFont());
 
     struct LabelSpec {
         const char* name;
@@ -102,7 +90,7 @@ TFrmInformation::TFrmInformation(TInformationHost& host, QWidget* parent)
         label->setAlignment(Qt::AlignRight | Qt::AlignTop);
         const int height = QLatin1StringView(spec.name) == "Label5" ? 14 : kLabelHeight;
         label->setGeometry(kLabelLeft, spec.top, kLabelWidth, height);
-        FitTextWidth(label);
+        FitTextWidth(label, label->text(), kLabelWidth);
     }
 
     EdtTitle = MakeBox("EdtTitle", 16, "Animation's Title (required)");

@@ -37,7 +37,7 @@ private:
     std::vector<uint8_t> m_bytes;
 };
 
-// Windows readers expect the text chunks to end in a zero byte.
+// Cursor readers expect the text chunks to end in a zero byte.
 void TextChunk(RiffWriter& out, std::string_view fourCC, const std::string& text) {
     const size_t chunk = out.begin(fourCC);
     out.bytes(reinterpret_cast<const uint8_t*>(text.c_str()), text.size() + 1);

@@ -83,7 +83,7 @@ uint8_t CategoryByName(const std::string& name) {
 }
 
 std::string FieldText(const std::string& option, const std::string& value) {
-    const auto text = Windows1252FromUtf8(value);
+    const auto text = Latin1FromUtf8(value);
     if (!text) throw EUsageError(option + ": '" + value + "' holds a character an animation cannot store");
     if (text->size() > kMaxFieldLength)
         throw EUsageError(option + ": at most " + std::to_string(kMaxFieldLength) + " characters");

@@ -85,7 +85,7 @@ std::string VersionText(double version) {
 // control characters are shown as escapes.
 std::string TextValue(const std::string& field) {
     std::string out;
-    const std::string utf8 = Utf8FromWindows1252(field);
+    const std::string utf8 = Utf8FromLatin1(field);
     for (size_t i = 0; i < utf8.size(); ++i) {
         const auto c = uint8_t(utf8[i]);
         if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
@@ -136,7 +136,7 @@ std::string JsonString(const std::string& utf8) {
 }
 
 std::string JsonField(const std::optional<std::string>& field) {
-    return field ? JsonString(Utf8FromWindows1252(*field)) : "null";
+    return field ? JsonString(Utf8FromLatin1(*field)) : "null";
 }
 
 }  // namespace

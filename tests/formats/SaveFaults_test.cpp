@@ -1,0 +1,360 @@
+// Saves that go wrong: a read-only folder or file, a folder in the way, a
+// full disk and a saving process killed part-way. After each the old file
+// is exactly as it was, or else the new one is complete.
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <random>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "builders/IconBuilder.h"
+#include "core/Document.h"
+#include "formats/Errors.h"
+#include "formats/FileBytes.h"
+#include "formats/ZNFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+constexpr uid_t kNobody = 65534;
+constexpr size_t kReadLimit = size_t(64) << 20;
+
+// A frame of seeded random standard colours with some transparent pixels.
+std::unique_ptr<TFrameIcon> RandomFrame(std::mt19937& random) {
+    std::uniform_int_distribution<int> colour(-1, 15);
+    return TFrameIcon::Built(test::MakeImage(16, 16, [&](int, int) {
+        const int c = colour(random);
+        return c < 0 ? test::Clear() : test::Opaque(kStandardColours[size_t(c)]);
+    }));
+}
+
+TDocument Document(const std::string& title, int frames, uint32_t seed) {
+    std::mt19937 random(seed);
+    TDocument document;
+    document.title = title;
+    document.authorName = "Tester";
+    document.categoryIndex = 3;
+    document.ClearDocument();
+    for (int i = 0; i < frames; ++i) document.AppendFrame(RandomFrame(random), 1 + i % 60);
+    return document;
+}
+
+// How a save ended, as a line a test can compare.
+std::string SaveOutcome(const std::string& path, const TDocument& document) {
+    try {
+        WriteZNFile(path, document);
+        return "saved";
+    } catch (const EFCreateError& e) {
+        return std::string("EFCreateError: ") + e.what();
+    } catch (const EWriteError& e) {
+        return std::string("EWriteError: ") + e.what();
+    } catch (const std::exception& e) {
+        return std::string("other error: ") + e.what();
+    }
+}
+
+std::string CannotCreate(const std::string& path) { return "EFCreateError: " + messages::CannotCreate(path); }
+
+void WriteAll(int fd, const std::string& text) {
+    for (size_t done = 0; done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        done += size_t(n);
+    }
+}
+
+std::string ReadAll(int fd) {
+    std::string text;
+    char buffer[512];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return text;
+        text.append(buffer, size_t(n));
+    }
+}
+
+int Reap(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    return status;
+}
+
+// Runs body in a child process and returns the text it produced, or how
+// the child ended when it did not finish normally.
+std::string InChild(const std::function<std::string()>& body) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return "no pipe";
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(out[0]);
+        ::close(out[1]);
+        return "no fork";
+    }
+    if (pid == 0) {
+        ::close(out[0]);
+        WriteAll(out[1], body());
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    const std::string text = ReadAll(out[0]);
+    ::close(out[0]);
+    const int status = Reap(pid);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "child ended with status " + std::to_string(status);
+    return text;
+}
+
+constexpr const char* kCannotDrop = "cannot drop privileges";
+
+// Root writes wherever it likes, so saves that permissions must stop run
+// as 'nobody' when the tests run as root.
+std::string AsUnprivileged(const std::function<std::string()>& body) {
+    return InChild([&] {
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+            return std::string(kCannotDrop);
+        return body();
+    });
+}
+
+class SaveFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "save_faults_XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_dir = pattern;
+        // An unprivileged child must reach the folders made inside.
+        fs::permissions(m_dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                   fs::perms::others_read | fs::perms::others_exec);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        for (const auto& entry : fs::recursive_directory_iterator(m_dir, ignored))
+            if (entry.is_directory()) fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(m_dir, ignored);
+    }
+
+    std::string path(const std::string& name) const { return (m_dir / name).string(); }
+
+    // A folder holding target.zn, saved from a small document.
+    std::string folderWithTarget(const std::string& folder) {
+        fs::create_directory(path(folder));
+        const std::string target = path(folder) + "/target.zn";
+        WriteZNFile(target, Document("old", 3, 1));
+        return target;
+    }
+
+    static Bytes Contents(const std::string& file) { return ReadFileBytes(file, kReadLimit); }
+
+    static std::vector<std::string> Names(const std::string& folder) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path m_dir;
+};
+
+// --- Permissions --------------------------------------------------------------
+
+TEST_F(SaveFaults, AReadOnlyFolderKeepsTheFileItHolds) {
+    const std::string target = folderWithTarget("locked");
+    const Bytes before = Contents(target);
+    // The file itself may be written, so only the folder stands in the way.
+    fs::permissions(target, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec));
+    fs::permissions(path("locked"), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+
+    const std::string fresh = path("locked/fresh.zn");
+    const std::string outcome = AsUnprivileged([&] {
+        if (::access(target.c_str(), W_OK) != 0) return std::string("the file is not writable");
+        return SaveOutcome(target, Document("new", 3, 2)) + "\n" + SaveOutcome(fresh, Document("new", 3, 2));
+    });
+    if (outcome == kCannotDrop) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    EXPECT_EQ(outcome, CannotCreate(target) + "\n" + CannotCreate(fresh));
+    EXPECT_EQ(Contents(target), before);
+    EXPECT_EQ(Names(path("locked")), std::vector<std::string>{"target.zn"}) << "no temporary file is left";
+}
+
+TEST_F(SaveFaults, AReadOnlyFileIsNotReplaced) {
+    const std::string target = folderWithTarget("open");
+    const Bytes before = Contents(target);
+    fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+    EXPECT_EQ(SaveOutcome(target, Document("new", 3, 2)), CannotCreate(target));
+    EXPECT_EQ(Contents(target), before);
+    EXPECT_EQ(Names(path("open")), std::vector<std::string>{"target.zn"});
+}
+
+// A folder anyone may write to lets the save rename over a file it may not
+// write; the save must refuse all the same.
+TEST_F(SaveFaults, AFileTheUserMayNotWriteIsNotReplacedFromAWritableFolder) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to own a file the saving user cannot write";
+    const std::string target = folderWithTarget("shared");
+    const Bytes before = Contents(target);
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::others_read);
+    fs::permissions(path("shared"), fs::perms::all);
+
+    const std::string outcome = AsUnprivileged([&] { return SaveOutcome(target, Document("new", 3, 2)); });
+    if (outcome == kCannotDrop) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    EXPECT_EQ(outcome, CannotCreate(target));
+    EXPECT_EQ(Contents(target), before);
+    EXPECT_EQ(Names(path("shared")), std::vector<std::string>{"target.zn"});
+}
+
+TEST_F(SaveFaults, AFolderInTheWayIsLeftAsItWas) {
+    fs::create_directories(path("in/the/way.zn"));
+    WriteZNFile(path("in/the/way.zn/inside.zn"), Document("inside", 2, 3));
+    const Bytes inside = Contents(path("in/the/way.zn/inside.zn"));
+
+    EXPECT_EQ(SaveOutcome(path("in/the/way.zn"), Document("new", 3, 2)), CannotCreate(path("in/the/way.zn")));
+    EXPECT_TRUE(fs::is_directory(path("in/the/way.zn")));
+    EXPECT_EQ(Names(path("in/the/way.zn")), std::vector<std::string>{"inside.zn"});
+    EXPECT_EQ(Contents(path("in/the/way.zn/inside.zn")), inside);
+    EXPECT_EQ(Names(path("in/the")), std::vector<std::string>{"way.zn"});
+}
+
+// --- A full disk --------------------------------------------------------------
+
+// Saves in a child whose files may not grow past limit bytes, the way a
+// full disk stops a write part-way.
+std::string SaveWithFileSizeLimit(const std::string& target, const TDocument& document, rlim_t limit) {
+    return InChild([&] {
+        const rlimit cap{limit, limit};
+        if (::setrlimit(RLIMIT_FSIZE, &cap) != 0) return std::string("cannot limit the file size");
+        std::signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG instead
+        return SaveOutcome(target, document);
+    });
+}
+
+TEST_F(SaveFaults, AFullDiskKeepsTheOldFile) {
+    const std::string target = folderWithTarget("full");
+    const Bytes before = Contents(target);
+    const TDocument large = Document("new", 200, 4);
+    const size_t size = EncodeZNFile(large).size();
+    ASSERT_GT(size, before.size());
+
+    const std::string expected = "EWriteError: " + std::string(std::strerror(EFBIG)) + ": " + target;
+    for (rlim_t limit : {rlim_t(0), rlim_t(before.size()), rlim_t(size / 2), rlim_t(size - 1)}) {
+        SCOPED_TRACE("limit " + std::to_string(limit));
+        EXPECT_EQ(SaveWithFileSizeLimit(target, large, limit), expected);
+        EXPECT_EQ(Contents(target), before);
+        EXPECT_EQ(Names(path("full")), std::vector<std::string>{"target.zn"});
+    }
+    EXPECT_EQ(SaveWithFileSizeLimit(target, large, size), "saved") << "a limit the file fits in is no fault";
+    EXPECT_EQ(Contents(target), EncodeZNFile(large));
+}
+
+// --- A killed save ------------------------------------------------------------
+
+// Forks a child that saves the encoded file over target once it has said
+// it is starting. Encoding touches no file, so it is done beforehand and
+// every kill falls in the part of the save that does.
+pid_t StartSave(const std::string& target, const Bytes& encoded, int& ready) {
+    int signal[2];
+    if (::pipe2(signal, O_CLOEXEC) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(signal[0]);
+        WriteAll(signal[1], "r");
+        try {
+            WriteFileAtomically(target, encoded);
+        } catch (const EZintraError&) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    ::close(signal[1]);
+    if (pid < 0) {
+        ::close(signal[0]);
+        return -1;
+    }
+    ready = signal[0];
+    return pid;
+}
+
+bool AwaitStart(int ready) {
+    char c = 0;
+    ssize_t n;
+    while ((n = ::read(ready, &c, 1)) < 0 && errno == EINTR) {}
+    ::close(ready);
+    return n == 1;
+}
+
+TEST_F(SaveFaults, ASaveKilledAtAnyMomentLeavesTheOldFileOrTheWholeNewOne) {
+    constexpr int kFrames = 2000;
+    constexpr int kKills = 50;
+    const std::string target = folderWithTarget("killed");
+    const Bytes before = Contents(target);
+    const Bytes after = EncodeZNFile(Document("new", kFrames, 5));
+
+    // How long the save takes here, from its start to the child's end.
+    Clock::duration whole{};
+    for (int i = 0; i < 3; ++i) {
+        int ready = -1;
+        const pid_t pid = StartSave(target, after, ready);
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(AwaitStart(ready));
+        const auto start = Clock::now();
+        const int status = Reap(pid);
+        whole = std::max(whole, Clock::now() - start);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        ASSERT_EQ(Contents(target), after);
+        WriteFileAtomically(target, before);
+    }
+
+    std::mt19937 random(20240601);
+    std::uniform_int_distribution<int64_t> moment(0, std::chrono::duration_cast<std::chrono::microseconds>(whole).count());
+    int oldKept = 0, newWritten = 0, temporaryLeft = 0;
+    for (int kill = 0; kill < kKills; ++kill) {
+        int ready = -1;
+        const pid_t pid = StartSave(target, after, ready);
+        ASSERT_GT(pid, 0);
+        const bool started = AwaitStart(ready);
+        std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+        ::kill(pid, SIGKILL);  // not reaped yet, so pid cannot name another process
+        Reap(pid);
+        ASSERT_TRUE(started);
+
+        const Bytes now = Contents(target);
+        if (now == before) {
+            ++oldKept;
+        } else {
+            ++newWritten;
+            ASSERT_EQ(now, after) << "kill " << kill << " left a file that is neither the old nor the new one";
+            TZNFile read;
+            read.Read(target);
+            ASSERT_EQ(read.FrameCount(), kFrames);
+            WriteFileAtomically(target, before);
+        }
+        // A killed save cannot tidy up: its temporary file may remain.
+        for (const std::string& name : Names(path("killed")))
+            if (name != "target.zn") {
+                ++temporaryLeft;
+                fs::remove(path("killed/" + name));
+            }
+    }
+    RecordProperty("old_kept", oldKept);
+    RecordProperty("new_written", newWritten);
+    RecordProperty("temporary_files_left", temporaryLeft);
+}
+
+}  // namespace

@@ -1,0 +1,7 @@
+#include "ui/ErrorReport.h"
+
+std::string ErrorReportText(std::string_view message) {
+    std::string text(message);
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+    return text;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// A status bar of fixed-width text panels from the left, with no size grip.
+#include <QWidget>
+#include <vector>
+
+class QLabel;
+
+class StatusBar : public QWidget {
+    Q_OBJECT
+public:
+    StatusBar(QWidget* parent, const std::vector<int>& panelWidths);
+
+    int panelCount() const { return int(m_panels.size()); }
+    QString panelText(int panel) const;
+    void setPanelText(int panel, const QString& text);
+    // The panel's label, for tests that look at its placement.
+    QLabel* panel(int panel) const { return m_panels[size_t(panel)]; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    std::vector<int> m_widths;
+    std::vector<QLabel*> m_panels;
+};

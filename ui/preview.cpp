@@ -1,0 +1,92 @@
+#include "ui/preview.h"
+
+#include <QHideEvent>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+
+#include "core/Conversion.h"
+#include "core/Document.h"
+#include "ui/ImageView.h"
+#include "ui/Panel.h"
+#include "ui/PictureImage.h"
+#include "ui/WindowFont.h"
+
+namespace {
+constexpr int kOuterWidth = 70;
+constexpr int kOuterHeight = 78;
+constexpr int kTickMs = 50;
+constexpr int kSixtiethsPerTick = 4;
+}  // namespace
+
+TFrmPreview::TFrmPreview(const TDocument& document, QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_document(document) {
+    setObjectName(QStringLiteral("FrmPreview"));
+    setWindowTitle(QStringLiteral("Preview"));
+    setFont(WindowFont());
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+
+    Panel1 = new Panel(this, Panel::Border::Single);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Image1 = new ImageView(Panel1->client());
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(24, 16, 16, 16);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kTickMs);
+    // A late tick is not made up: the next one simply follows.
+    Timer1->setTimerType(Qt::PreciseTimer);
+    connect(Timer1, &QTimer::timeout, this, &TFrmPreview::Timer1Timer);
+
+    FormCreate();
+}
+
+void TFrmPreview::FormCreate() { setOuterSize(kOuterWidth, kOuterHeight); }
+
+void TFrmPreview::setOuterSize(int width, int height) {
+    // The frame is known only once the window manager has framed the window;
+    // until then the client takes the whole size.
+    const int frameWidth = frameGeometry().width() - geometry().width();
+    const int frameHeight = frameGeometry().height() - geometry().height();
+    setFixedSize(width - frameWidth, height - frameHeight);
+    Panel1->setGeometry(rect());
+}
+
+void TFrmPreview::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous()) return;
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - frameGeometry().center() + pos());
+    FormShow();
+    QTimer::singleShot(0, this, [this] { setOuterSize(kOuterWidth, kOuterHeight); });
+}
+
+void TFrmPreview::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    if (!event->spontaneous()) FormClose();
+}
+
+void TFrmPreview::FormShow() {
+    m_elapsed = 0;
+    m_frameIndex = 0;
+    Timer1->start();
+}
+
+void TFrmPreview::FormClose() { Timer1->stop(); }
+
+void TFrmPreview::Timer1Timer() {
+    const int32_t rate = m_document.FrameAt(m_frameIndex + 1).rate;
+    m_elapsed += kSixtiethsPerTick;
+    if (m_elapsed < rate) return;
+    // The counter restarts at 1, not 0, so later frames run a little shorter.
+    m_elapsed = 1;
+    if (++m_frameIndex >= m_document.Count()) m_frameIndex = 0;
+    RenderFrameIcon(*m_document.FrameAt(m_frameIndex + 1).icon, m_image,
+                    ToRgb(palette().color(QPalette::Button)));
+    Image1->setPicture(&m_image);
+    Image1->update();
+}
