@@ -63,8 +63,7 @@ const QString kHomepagePrefix = QStringLiteral("http://");
 
 }  // namespace
 
-TFrmInformation::TFrmInformation(TInformationHost& host, QWidget* parent)
-    : QDialog(parent), m_host(host) {
+TFrmInformation::TFrmInformation(TInformationHost& host) : m_host(host) {
     setObjectName("FrmInformation");
     // A small-caption tool window without caption buttons, above all others.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

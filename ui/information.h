@@ -29,7 +29,9 @@ public:
     // The typing limit of every text box.
     static constexpr int kMaxTyped = 255;
 
-    explicit TFrmInformation(TInformationHost& host, QWidget* parent = nullptr);
+    // A window of its own, with no parent: it must stay usable while the
+    // main window is disabled, which would disable a child window with it.
+    explicit TFrmInformation(TInformationHost& host);
 
     // Every close request passes the close query first; an accepted one
     // stores the boxes before the dialog hides.

@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "FakeServices.h"
 #include "core/Document.h"
+#include "ui/main.h"
 
 namespace {
 
@@ -545,6 +547,58 @@ TEST_F(InformationDialog, EightBitFieldsRoundTripUnchanged) {
     ClickOkay();
     EXPECT_EQ(host.doc.title, "\xC0\xFF");
     EXPECT_EQ(host.doc.authorName, "\x80\x9F");
+}
+
+// --- With the main window ------------------------------------------------
+
+// The dialog as the editor makes it: a window of its own beside the main window.
+class InformationButton : public ::testing::Test {
+protected:
+    test::FakeServices services;
+    TFrmMain window{services};
+    TFrmInformation information{window};
+
+    void SetUp() override {
+        window.SetWindows(&information, nullptr);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+    QLineEdit* Box(const char* name) { return information.findChild<QLineEdit*>(name); }
+    void ClickInformation() { QTest::mouseClick(window.FlatSpeedButton6, Qt::LeftButton); }
+};
+
+TEST_F(InformationButton, ShowsTheDialogWithoutWaitingAndDisablesTheMainWindow) {
+    window.Document().title = "Spin";
+    ClickInformation();
+    EXPECT_TRUE(information.isVisible());
+    EXPECT_FALSE(information.isModal());
+    EXPECT_TRUE(services.modalWindows.empty());
+    EXPECT_FALSE(window.isEnabled());
+    EXPECT_TRUE(information.isEnabled());
+    EXPECT_TRUE(Box("EdtName")->isEnabled());
+    EXPECT_FALSE(window.AutoHints());
+    EXPECT_EQ(Box("EdtTitle")->text(), "Spin");
+}
+
+TEST_F(InformationButton, ClosingStoresTheFieldsAndGivesTheMainWindowBack) {
+    services.year = 1999;
+    ClickInformation();
+    QTest::keyClicks(Box("EdtTitle"), "Spin");
+    QTest::keyClicks(Box("EdtName"), "Ann");
+    QTest::mouseClick(information.findChild<QToolButton*>("FlatSpeedButton1"), Qt::LeftButton);
+    EXPECT_FALSE(information.isVisible());
+    EXPECT_TRUE(window.isEnabled());
+    EXPECT_TRUE(window.AutoHints());
+    EXPECT_EQ(window.Document().title, "Spin");
+    EXPECT_EQ(window.Document().copyright, "\xA9 Copyright 1999 by Ann");
+    EXPECT_EQ(window.Document().categoryIndex, 0);
+}
+
+TEST_F(InformationButton, BlankFieldsKeepTheMainWindowDisabled) {
+    ClickInformation();
+    information.close();
+    EXPECT_TRUE(information.isVisible());
+    EXPECT_FALSE(window.isEnabled());
 }
 
 }  // namespace
