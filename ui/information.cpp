@@ -9,6 +9,7 @@
 #include <QShowEvent>
 #include <QToolButton>
 #include <QValidator>
+#include <algorithm>
 #include <limits>
 
 #include "core/Document.h"
