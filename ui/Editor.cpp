@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     application.setServices(&services);
 
     TFrmMain FrmMain(services);
-    TFrmInformation FrmInformation(FrmMain, &FrmMain);
+    TFrmInformation FrmInformation(FrmMain);
     TFrmPreview FrmPreview(FrmMain.Document(), &FrmMain);
     FrmMain.SetWindows(&FrmInformation, &FrmPreview);
 

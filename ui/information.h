@@ -1,8 +1,12 @@
 #pragma once
-// The animation information dialog. For now an empty window in its place in
-// the start-up order; the boxes and their rules come with the dialog's work.
+// The animation information dialog: edits the seven information fields of
+// the document, insists on a title and an author name, and writes the
+// copyright line and the homepage prefix for the user.
 #include <QDialog>
 
+class QComboBox;
+class QLineEdit;
+class QToolButton;
 class TDocument;
 
 // What the dialog needs of the main window, kept narrow so the dialog can
@@ -20,9 +24,45 @@ public:
 
 class TFrmInformation : public QDialog {
     Q_OBJECT
+
 public:
-    explicit TFrmInformation(TInformationHost& host, QWidget* parent = nullptr);
+    // The typing limit of every text box.
+    static constexpr int kMaxTyped = 255;
+
+    // A window of its own, with no parent: it must stay usable while the
+    // main window is disabled, which would disable a child window with it.
+    explicit TFrmInformation(TInformationHost& host);
+
+    // Every close request passes the close query first; an accepted one
+    // stores the boxes before the dialog hides.
+    void done(int result) override;
+
+    // The event handlers, public so the main window's tests can drive them.
+    void FormShow();
+    void EdtTitleChange();
+    void EdtNameChange();
+    void EdtHomepageExit();
+    void FlatSpeedButton1Click();
+    bool FormCloseQuery() const;
+    void FormClose();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    [[maybe_unused]] TInformationHost& m_host;
+    // Writes a box as the dialog, not the user: the typing limit does not apply.
+    void SetBoxText(QLineEdit* box, const QString& text);
+    void UpdateOkay();
+    QLineEdit* MakeBox(const char* name, int top, const char* hint);
+
+    TInformationHost& m_host;
+    QLineEdit* EdtTitle = nullptr;
+    QComboBox* CmbCategories = nullptr;
+    QLineEdit* EdtName = nullptr;
+    QLineEdit* EdtEmail = nullptr;
+    QLineEdit* EdtHomepage = nullptr;
+    QLineEdit* EdtCopyright = nullptr;
+    QLineEdit* EdtComments = nullptr;
+    QToolButton* FlatSpeedButton1 = nullptr;
 };

@@ -10,6 +10,7 @@
 #include <QShowEvent>
 #include <QStyle>
 #include <QToolButton>
+#include <algorithm>
 #include <optional>
 
 #include "core/Canvas.h"
@@ -109,6 +110,7 @@ TFrmMain::TFrmMain(IWindowServices& services, QWidget* parent)
     setAutoFillBackground(true);
     setFixedSize(514, 373);
     CreateControls();
+    CreateFileDialogs();
     ConnectHandlers();
     m_hints = new HintTracker(this, [this](const QString& hint) { StatusBar1->setPanelText(0, hint); });
 }
@@ -293,7 +295,9 @@ void TFrmMain::ShowFrameRate(int n) { ShowRate(m_document.FrameAt(n).rate); }
 
 void TFrmMain::ShowRate(int32_t rate) {
     Edit5->setText(QString::number(rate));
-    UpDown2->setPosition(int16_t(uint16_t(uint32_t(rate) & 0xFFFF)));
+    // A rate beyond the spinner's range (only a file holds one) is shown in
+    // full; the spinner takes the nearest rate it can hold.
+    UpDown2->setPosition(std::clamp<int32_t>(rate, kMinRate, kMaxRate));
 }
 
 void TFrmMain::ShowFramePosition(int position, int count) {
@@ -335,14 +339,6 @@ void TFrmMain::FlatSpeedButton5Click() {
     Canvas().ClearCanvas();
     RedrawCanvas();
     m_document.NewDocument();
-}
-
-void TFrmMain::FlatSpeedButton3Click() {
-    // Open: comes with the file commands.
-}
-
-void TFrmMain::FlatSpeedButton4Click() {
-    // Save: comes with the file commands.
 }
 
 void TFrmMain::FlatSpeedButton1Click() {
@@ -401,7 +397,12 @@ void TFrmMain::FlatSpeedButton9Click() {
 }
 
 void TFrmMain::FlatSpeedButton6Click() {
-    // Animation Information: comes with the information dialog.
+    if (!FrmInformation) return;
+    // Modeless: the dialog enables this window again as it closes.
+    setEnabled(false);
+    FrmInformation->show();
+    FrmInformation->raise();
+    FrmInformation->activateWindow();
 }
 
 void TFrmMain::Label4Click() {

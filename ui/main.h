@@ -74,8 +74,8 @@ public:
     void FormShow();
     void FormClose();
     void FlatSpeedButton5Click();  // New
-    void FlatSpeedButton3Click();  // Open
-    void FlatSpeedButton4Click();  // Save
+    void FlatSpeedButton3Click();  // Open, in FileCommands.cpp
+    void FlatSpeedButton4Click();  // Save, in FileCommands.cpp
     void FlatSpeedButton1Click();  // Add Frame
     void FlatSpeedButton2Click();  // Remove Frame
     void UpDown1Changing();
@@ -131,6 +131,8 @@ protected:
 
 private:
     void CreateControls();
+    // The open and save dialogs' filters and default extensions.
+    void CreateFileDialogs();
     void ConnectHandlers();
     // Repaints only what the last canvas operation changed.
     void ShowCanvasChanges();

@@ -2,13 +2,16 @@
 # End to end: starts the real editor under a virtual X server, picks red
 # from the palette and paints two cells with X mouse events, then captures
 # the window and checks the grid, the painted cells and the actual-size view.
+# Then saves the frame through the real information dialog and save dialog
+# and reads the written file back with zntool.
 #
-#   paint_e2e.sh path/to/zintra-editor
+#   paint_e2e.sh path/to/zintra-editor path/to/zntool
 set -euo pipefail
 
 editor=$(realpath "$1")
+zntool=$(realpath "$2")
 
-if [ "${2:-}" != "--inside" ]; then
+if [ "${3:-}" != "--inside" ]; then
     for tool in xvfb-run xauth xdotool import convert; do
         if ! command -v "$tool" >/dev/null; then
             echo "missing $tool (bash tools/setup installs it)"
@@ -18,17 +21,19 @@ if [ "${2:-}" != "--inside" ]; then
     done
     # 24-bit colour, so every colour reaches the capture unchanged.
     exec timeout 150 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
-        bash "$0" "$editor" --inside </dev/null
+        bash "$0" "$editor" "$zntool" --inside </dev/null
 fi
 
 # ---- Inside the virtual X server ----------------------------------------
 
 export QT_QPA_PLATFORM=xcb
-unset WAYLAND_DISPLAY QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS
+# Qt's own file dialog, the same on every machine.
+unset WAYLAND_DISPLAY QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_QPA_PLATFORMTHEME
 export QT_ENABLE_HIGHDPI_SCALING=0
 
 work=$(mktemp -d)
-"$editor" </dev/null >"$work/editor.log" 2>&1 &
+# Started in the work folder, where the save dialog opens.
+(cd "$work" && exec "$editor" </dev/null >"$work/editor.log" 2>&1) &
 editor_pid=$!
 cleanup() {
     kill "$editor_pid" 2>/dev/null || true
@@ -117,4 +122,65 @@ expect "current colour" $((82 + 38)) $((168 + 8)) "255,0,0"
 empty=$(pixel $((17 + 5)) $((17 + 5)))
 [ "$empty" != "255,0,0" ] || fail "empty actual-size pixel is red"
 echo "ok: empty actual-size pixel is $empty"
+
+# ---- Save through the real dialogs ----------------------------------------
+
+find_named() {  # find_named VARIABLE "exact window name"
+    local id
+    id=$(xdotool search --onlyvisible --name "^$2\$" 2>/dev/null | head -n 1)
+    [ -n "$id" ] && printf -v "$1" '%s' "$id"
+}
+click_in() {  # click_in WINDOW X Y
+    xdotool mousemove --window "$1" "$2" "$3"
+    sleep 0.2
+    xdotool click 1
+    sleep 0.2
+}
+
+click 70 140                                   # FlatSpeedButton4, Save
+# The new animation has no title, author or category: the dialog comes first.
+wait_for 20 find_named info "Animation Information" || fail "Save did not ask for the information"
+xdotool windowfocus --sync "$info" 2>/dev/null || true
+click_in "$info" 240 26                        # EdtTitle
+xdotool type --delay 30 "E2E Frame"
+click_in "$info" 240 74                        # EdtName
+xdotool type --delay 30 "Tester"
+click_in "$info" 332 204                       # Okay
+
+wait_for 20 find_named save "Save As" || fail "no save dialog after the information dialog"
+xdotool windowfocus --sync "$save" 2>/dev/null || true
+sleep 0.3
+xdotool type --delay 20 "$work/e2e.zn"
+sleep 0.3
+xdotool key Return
+
+wait_for 20 find_named saved "Saved" || fail "no message that the file was saved"
+xdotool windowfocus --sync "$saved" 2>/dev/null || true
+xdotool key Return
+[ -f "$work/e2e.zn" ] || fail "no file at $work/e2e.zn"
+
+year=$(date +%Y)
+"$zntool" info --json "$work/e2e.zn" >"$work/info.json" || fail "zntool cannot read the saved file"
+field() { grep -F "\"$1\": $2" "$work/info.json" >/dev/null || fail "$1 is not $2: $(cat "$work/info.json")"; }
+field title '"E2E Frame"'
+field author '"Tester"'
+field copyright "\"© Copyright $year by Tester\""
+field category '"Animals"'
+field email '""'
+field frameCount '1'
+field rates '[10]'
+echo "ok: saved file holds the title, author, copyright, category and one frame at rate 10"
+
+"$zntool" convert "$work/e2e.zn" "$work/e2e.png" || fail "zntool cannot convert the saved file"
+png_pixel() {
+    convert "$work/e2e.png" -format \
+        "%[fx:int(255*p{$1,$2}.r+0.5)],%[fx:int(255*p{$1,$2}.g+0.5)],%[fx:int(255*p{$1,$2}.b+0.5)],%[fx:int(255*p{$1,$2}.a+0.5)]" info:
+}
+for cell in "2 4" "9 11"; do
+    got=$(png_pixel $cell)
+    [ "$got" = "255,0,0,255" ] || fail "saved pixel ($cell) is $got, expected red"
+done
+got=$(png_pixel 5 5)
+[ "${got##*,}" = "0" ] || fail "saved pixel (5 5) is $got, expected transparent"
+echo "ok: saved frame has the painted pixels and transparency elsewhere"
 echo "PASS"
