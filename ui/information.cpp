@@ -84,12 +84,12 @@ TFrmInformation::TFrmInformation(TInformationHost& host) : m_host(host) {
         {"Label4", 112, "Author Homepage:"},  {"Label5", 136, "Copyright Information:"},
         {"Label6", 160, "Additional Comments:"},
     };
-    for (const LabelSpec& spec : labels) {
-        auto* label = new QLabel(spec.text, this);
-        label->setObjectName(spec.name);
+    for (const LabelSpec& entry : labels) {
+        auto* label = new QLabel(entry.text, this);
+        label->setObjectName(entry.name);
         label->setAlignment(Qt::AlignRight | Qt::AlignTop);
-        const int height = QLatin1StringView(spec.name) == "Label5" ? 14 : kLabelHeight;
-        label->setGeometry(kLabelLeft, spec.top, kLabelWidth, height);
+        const int height = QLatin1StringView(entry.name) == "Label5" ? 14 : kLabelHeight;
+        label->setGeometry(kLabelLeft, entry.top, kLabelWidth, height);
         FitTextWidth(label, label->text(), kLabelWidth);
     }
 
