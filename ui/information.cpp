@@ -130,10 +130,14 @@ TFrmInformation::TFrmInformation(TInformationHost& host) : m_host(host) {
     connect(EdtName, &QLineEdit::textChanged, this, &TFrmInformation::EdtNameChange);
     connect(FlatSpeedButton1, &QToolButton::clicked, this, &TFrmInformation::FlatSpeedButton1Click);
     // Leaving the homepage box counts only when the focus stays in the dialog.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         if (old == EdtHomepage && now && now != EdtHomepage && isAncestorOf(now)) EdtHomepageExit();
     });
 }
+
+// Hiding during destruction moves the focus; the dialog must not hear of it
+// once it is half gone.
+TFrmInformation::~TFrmInformation() { disconnect(m_focusWatch); }
 
 QLineEdit* TFrmInformation::MakeBox(const char* name, int top, const char* hint) {
     auto* box = new QLineEdit(this);

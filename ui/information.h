@@ -32,6 +32,7 @@ public:
     // A window of its own, with no parent: it must stay usable while the
     // main window is disabled, which would disable a child window with it.
     explicit TFrmInformation(TInformationHost& host);
+    ~TFrmInformation() override;
 
     // Every close request passes the close query first; an accepted one
     // stores the boxes before the dialog hides.
@@ -57,6 +58,7 @@ private:
     QLineEdit* MakeBox(const char* name, int top, const char* hint);
 
     TInformationHost& m_host;
+    QMetaObject::Connection m_focusWatch;
     QLineEdit* EdtTitle = nullptr;
     QComboBox* CmbCategories = nullptr;
     QLineEdit* EdtName = nullptr;
