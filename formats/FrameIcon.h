@@ -14,7 +14,9 @@
 // One decoded pixel. alpha 0 is transparent and 255 opaque; only 32-bit
 // images with an alpha channel have values in between.
 struct Rgba {
-    uint8_t r = 0, g = 0, b = 0, alpha = 0;
+    // No member initialisers: Rgba{} is all zero, and image buffers need not
+    // be cleared before they are filled.
+    uint8_t r, g, b, alpha;
     Rgb rgb() const { return {r, g, b}; }
     bool transparent() const { return alpha == 0; }
     friend constexpr bool operator==(Rgba, Rgba) = default;
