@@ -8,6 +8,7 @@ int NearestStandardIndex(Rgb c) {
         const Rgb s = kStandardColours[i];
         const int dr = c.r - s.r, dg = c.g - s.g, db = c.b - s.b;
         const int d = dr * dr + dg * dg + db * db;
+        if (d == 0) return i;  // frames hold standard colours almost always
         if (d < bestDistance) {
             best = i;
             bestDistance = d;
