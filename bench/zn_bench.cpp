@@ -5,6 +5,7 @@
 
 #include "builders/IconBuilder.h"
 #include "core/Document.h"
+#include "core/DocumentFile.h"
 #include "formats/ZNFile.h"
 
 namespace {

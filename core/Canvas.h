@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/Colours.h"
+#include "formats/Colours.h"
 #include "core/Picture.h"
 
 inline constexpr int kEnlargedViewSize = 337;  // ImgDrawSurface, inside Panel1's border

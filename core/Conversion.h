@@ -4,7 +4,7 @@
 // foreign pictures to the standard colours.
 #include <memory>
 
-#include "core/Colours.h"
+#include "formats/Colours.h"
 #include "core/Picture.h"
 #include "formats/FrameIcon.h"
 

@@ -2,12 +2,6 @@
 
 #include <cassert>
 
-bool IsBlank(std::string_view text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) > 32) return false;
-    return true;
-}
-
 void TDocument::NewDocument() {
     ClearDocument();
     title.clear();

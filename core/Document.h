@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/FrameIcon.h"
+#include "formats/ZNFile.h"
 
 inline constexpr std::array<std::string_view, 16> kCategories{
     "Animals", "Cartoons", "Food",    "Games",   "Holidays", "Misc",
@@ -16,18 +17,12 @@ inline constexpr std::array<std::string_view, 16> kCategories{
     "Sports",  "Symbols",  "Science & Technology", "TV & Movies",
 };
 inline constexpr uint8_t kNoCategory = 99;        // none chosen yet
-inline constexpr std::string_view kEmptyMarker = "~x";  // stored for an empty optional field
 inline constexpr int32_t kNewFrameRate = 50;
-// Frame numbers are 16-bit signed in the editor.
-inline constexpr int kMaxFrames = 32767;
 
 struct TFrameRecord {
     std::unique_ptr<TFrameIcon> icon = std::make_unique<TFrameIcon>();
     int32_t rate = kNewFrameRate;
 };
-
-// Text with leading and trailing characters of code 0..32 removed is empty.
-bool IsBlank(std::string_view text);
 
 class TDocument {
 public:

@@ -4,7 +4,7 @@
 #include <cassert>
 #include <vector>
 
-#include "core/Colours.h"
+#include "formats/Colours.h"
 
 class Picture {
 public:

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "core/Colours.h"
+#include "formats/Colours.h"
 
 // One decoded pixel. alpha 0 is transparent and 255 opaque; only 32-bit
 // images with an alpha channel have values in between.

@@ -6,7 +6,6 @@
 #include <string_view>
 #include <zlib.h>
 
-#include "core/Document.h"
 #include "formats/ByteReader.h"
 #include "formats/Errors.h"
 #include "formats/FileBytes.h"
@@ -127,11 +126,17 @@ void PutString(std::vector<uint8_t>& out, std::string_view text) {
     PutBytes(out, text);
 }
 // Optional fields are never stored empty: a blank one becomes the marker.
-void PutOptionalString(std::vector<uint8_t>& out, const std::string& text) {
+void PutOptionalString(std::vector<uint8_t>& out, std::string_view text) {
     PutString(out, IsBlank(text) ? kEmptyMarker : std::string_view(text));
 }
 
 }  // namespace
+
+bool IsBlank(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) > 32) return false;
+    return true;
+}
 
 void TZNFile::Read(const std::string& path) { ReadBytes(ReadFileBytes(path, kMaxZNFile)); }
 
@@ -211,23 +216,22 @@ const TFrameIcon& TZNFile::Icon(int i) const {
     return *m_icons[size_t(i)];
 }
 
-std::vector<uint8_t> ZNPayload(const TDocument& document) {
+std::vector<uint8_t> ZNPayload(const ZNContent& content) {
     std::vector<uint8_t> out;
-    out.reserve(128 + size_t(document.Count()) * (8 + kFrameIconBytes));
+    out.reserve(128 + content.frames.size() * (8 + kFrameIconBytes));
     PutBytes(out, kMagic);
     PutBytes(out, kCurrentTag);
     PutF64(out, kWrittenVersion);
-    PutU8(out, document.categoryIndex);
-    PutString(out, document.title);
-    PutString(out, document.authorName);
-    PutString(out, document.copyright);
-    PutOptionalString(out, document.email);
-    PutOptionalString(out, document.homepage);
-    PutOptionalString(out, document.comments);
+    PutU8(out, content.category);
+    PutString(out, content.title);
+    PutString(out, content.authorName);
+    PutString(out, content.copyright);
+    PutOptionalString(out, content.email);
+    PutOptionalString(out, content.homepage);
+    PutOptionalString(out, content.comments);
     PutU8(out, kWrittenSpeed);
-    PutI32(out, document.Count());
-    for (int n = 1; n <= document.Count(); ++n) {
-        const TFrameRecord& frame = document.FrameAt(n);
+    PutI32(out, int32_t(content.frames.size()));
+    for (const ZNFrameData& frame : content.frames) {
         const std::vector<uint8_t>& icon = frame.icon->bytes();  // an empty icon fails here
         PutI32(out, frame.rate);
         // Built icons are always kWrittenIconSize bytes; an icon kept as
@@ -238,8 +242,8 @@ std::vector<uint8_t> ZNPayload(const TDocument& document) {
     return out;
 }
 
-std::vector<uint8_t> EncodeZNFile(const TDocument& document) {
-    const std::vector<uint8_t> payload = ZNPayload(document);
+std::vector<uint8_t> EncodeZNFile(const ZNContent& content) {
+    const std::vector<uint8_t> payload = ZNPayload(content);
     uLongf size = compressBound(uLong(payload.size()));
     std::vector<uint8_t> file(size);
     if (compress2(file.data(), &size, payload.data(), uLong(payload.size()), Z_BEST_COMPRESSION) != Z_OK)
@@ -248,8 +252,8 @@ std::vector<uint8_t> EncodeZNFile(const TDocument& document) {
     return file;
 }
 
-void WriteZNFile(const std::string& path, const TDocument& document) {
+void WriteZNFile(const std::string& path, const ZNContent& content) {
     // Everything is encoded before the disk is touched, so a frame that
     // cannot be written leaves the target alone.
-    WriteFileAtomically(path, EncodeZNFile(document));
+    WriteFileAtomically(path, EncodeZNFile(content));
 }

@@ -5,11 +5,17 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/FrameIcon.h"
 
-class TDocument;
+// Frame numbers are 16-bit signed in the editor, so no animation has more.
+inline constexpr int kMaxFrames = 32767;
+// Stored in place of an empty e-mail, homepage or comments field.
+inline constexpr std::string_view kEmptyMarker = "~x";
+// Text with leading and trailing characters of code 0..32 removed is empty.
+bool IsBlank(std::string_view text);
 
 enum class ZNLayout { Compressed, Uncompressed, Legacy };
 
@@ -51,12 +57,25 @@ private:
     std::vector<int32_t> m_rates;
 };
 
-// The uncompressed current-layout payload of a document.
-std::vector<uint8_t> ZNPayload(const TDocument& document);
+// What the writer stores, as plain data: the information fields and every
+// frame's rate and icon. The views must outlive the call they are given to.
+struct ZNFrameData {
+    int32_t rate = 0;
+    const TFrameIcon* icon = nullptr;
+};
+struct ZNContent {
+    std::string_view title, authorName, email, homepage, copyright, comments;
+    uint8_t category = 0;
+    std::vector<ZNFrameData> frames;
+};
+
+// The uncompressed current-layout payload. An empty icon fails with
+// EInvalidGraphic before anything is returned.
+std::vector<uint8_t> ZNPayload(const ZNContent& content);
 // The whole file: the payload through zlib at level 9.
-std::vector<uint8_t> EncodeZNFile(const TDocument& document);
+std::vector<uint8_t> EncodeZNFile(const ZNContent& content);
 // Writes the file so that a failure leaves an existing file as it was.
-void WriteZNFile(const std::string& path, const TDocument& document);
+void WriteZNFile(const std::string& path, const ZNContent& content);
 
 // The payload cap: far above any real animation, low enough that a hostile
 // stream cannot exhaust memory.

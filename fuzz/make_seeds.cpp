@@ -9,6 +9,7 @@
 #include "builders/RiffBuilder.h"
 #include "builders/ZNBuilder.h"
 #include "core/Document.h"
+#include "core/DocumentFile.h"
 #include "formats/ZNFile.h"
 
 namespace fs = std::filesystem;

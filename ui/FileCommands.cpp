@@ -7,6 +7,7 @@
 #include "core/AnimationLoader.h"
 #include "core/Canvas.h"
 #include "core/Conversion.h"
+#include "core/DocumentFile.h"
 #include "formats/ZNFile.h"
 #include "ui/FileFilter.h"
 #include "ui/StatusBar.h"

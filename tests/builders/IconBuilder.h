@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/Colours.h"
+#include "formats/Colours.h"
 #include "formats/FrameIcon.h"
 
 namespace test {

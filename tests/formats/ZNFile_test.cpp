@@ -7,6 +7,7 @@
 
 #include "builders/ZNBuilder.h"
 #include "core/Document.h"
+#include "core/DocumentFile.h"
 #include "formats/Errors.h"
 #include "formats/FileBytes.h"
 

@@ -18,6 +18,7 @@
 #include "core/AnimationLoader.h"
 #include "core/Document.h"
 #include "formats/AnimatedCursor.h"
+#include "core/DocumentFile.h"
 #include "formats/ZNFile.h"
 
 extern char** environ;

@@ -22,6 +22,7 @@
 #include "core/Canvas.h"
 #include "core/Conversion.h"
 #include "formats/FileBytes.h"
+#include "core/DocumentFile.h"
 #include "formats/ZNFile.h"
 #include "ui/StatusBar.h"
 #include "ui/ImageView.h"

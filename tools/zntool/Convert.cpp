@@ -8,6 +8,7 @@
 #include "core/Document.h"
 #include "formats/Errors.h"
 #include "formats/FileBytes.h"
+#include "core/DocumentFile.h"
 #include "formats/ZNFile.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "core/Colours.h"
+#include "formats/Colours.h"
 
 int NearestStandardIndex(Rgb c) {
     // Smallest squared RGB distance; a tie goes to the lower table index.
