@@ -125,6 +125,7 @@ std::vector<Peer> InProcessPeers() {
 Peer RunKde(const std::string& program, const std::vector<WorkItem>& items,
             const std::vector<std::string>& flags, Results& results) {
     Peer kde = Missing(kKdeId, "KDE's image-format plugin", "");
+    kde.reads = [](WorkItem::Kind kind) { return kind == WorkItem::Kind::AnimatedCursor; };
     if (program.empty()) {
         kde.unavailable = "no program given (--kde=PROGRAM; bench/peers/run builds it)";
         return kde;
@@ -195,8 +196,7 @@ std::string Duration(double ns) {
 void PrintTables(const std::vector<WorkItem>& items, const std::vector<Peer>& peers, const Results& results) {
     std::vector<std::string> notes;
     auto cellText = [&](const WorkItem& item, const Peer& peer, bool ratio) -> std::string {
-        const bool reads = peer.reads ? peer.reads(item.kind) : item.kind == WorkItem::Kind::AnimatedCursor;
-        if (!reads) return "—";
+        if (peer.reads && !peer.reads(item.kind)) return "—";
         if (!peer.unavailable.empty()) return "unavailable";
         const Cell* cell = results.find(item.key, peer.id);
         if (!cell) return "not run";
