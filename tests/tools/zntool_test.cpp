@@ -1,6 +1,7 @@
 // Runs the zntool program on files built here and reads what it writes
-// back with giflib, libpng and the project's own readers.
+// back with giflib, libpng, gdk-pixbuf and the project's own readers.
 #include <fcntl.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gif_lib.h>
 #include <png.h>
 #include <spawn.h>
@@ -207,6 +208,45 @@ IconImage ReadPng(const std::string& path) {
     for (size_t p = 0; p + 3 < buffer.size(); p += 4)
         image.pixels.push_back(buffer[p + 3] == 0 ? Clear() : Rgba{buffer[p], buffer[p + 1], buffer[p + 2], buffer[p + 3]});
     return image;
+}
+
+// An animation as gdk-pixbuf plays it: one more frame than expected is
+// read, so a file with extra frames shows where it should loop.
+struct PixbufFrame {
+    IconImage image;
+    int delayMs = 0;
+};
+
+std::vector<PixbufFrame> ReadPixbufAnimation(const std::string& path, size_t expectedFrames) {
+    std::vector<PixbufFrame> frames;
+    GError* error = nullptr;
+    GdkPixbufAnimation* animation = gdk_pixbuf_animation_new_from_file(path.c_str(), &error);
+    if (!animation) {
+        ADD_FAILURE() << "gdk-pixbuf cannot read " << path << ": " << error->message;
+        g_error_free(error);
+        return frames;
+    }
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS  // the iterator's clock is a GTimeVal
+    GTimeVal clock{0, 0};
+    GdkPixbufAnimationIter* iter = gdk_pixbuf_animation_get_iter(animation, &clock);
+    for (size_t n = 0; n <= expectedFrames; ++n) {
+        GdkPixbuf* pixbuf = gdk_pixbuf_animation_iter_get_pixbuf(iter);
+        const guchar* data = gdk_pixbuf_read_pixels(pixbuf);
+        const int stride = gdk_pixbuf_get_rowstride(pixbuf), channels = gdk_pixbuf_get_n_channels(pixbuf);
+        PixbufFrame frame{test::MakeImage(gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf),
+                                          [&](int x, int y) {
+                                              const guchar* p = data + y * stride + x * channels;
+                                              return channels == 4 && p[3] == 0 ? Clear() : Opaque({p[0], p[1], p[2]});
+                                          }),
+                          gdk_pixbuf_animation_iter_get_delay_time(iter)};
+        frames.push_back(std::move(frame));
+        g_time_val_add(&clock, glong(frames.back().delayMs) * 1000);
+        gdk_pixbuf_animation_iter_advance(iter, &clock);
+    }
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    g_object_unref(iter);
+    g_object_unref(animation);
+    return frames;
 }
 
 // Pixel (x, y) of an enlarged picture shows pixel (x/scale, y/scale) of the frame.
@@ -544,6 +584,21 @@ TEST_F(ZntoolTest, CursorReadsBackToTheSameFramesAndRates) {
         EXPECT_EQ(imported.FrameAt(i + 1).icon->image(), Pattern(i)) << "frame " << i;
     }
     EXPECT_EQ(imported.title, "Renamed");
+}
+
+TEST_F(ZntoolTest, CursorPlaysInGdkPixbuf) {
+    const std::string in = WriteZN("in.zn", Document({10, 20, 7}));
+
+    ASSERT_EQ(Zntool({"convert", in, At("out.ani")}).status, 0);
+
+    const auto frames = ReadPixbufAnimation(At("out.ani"), 3);
+    ASSERT_EQ(frames.size(), 4u);
+    const int delays[] = {166, 333, 116};  // 1/60 s to milliseconds
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(frames[size_t(i)].delayMs, delays[i]) << "frame " << i;
+        EXPECT_EQ(frames[size_t(i)].image, Pattern(i)) << "frame " << i;
+    }
+    EXPECT_EQ(frames[3].image, Pattern(0)) << "three frames, then the loop starts again";
 }
 
 // ---- several inputs ---------------------------------------------------------
