@@ -469,17 +469,29 @@ TEST_F(ZntoolTest, CursorToZNIsTheEditorsImport) {
 TEST_F(ZntoolTest, ZNOutputNeedsATitleAndAnAuthorName) {
     const std::string in = WriteBytes("c.ani", Cursor("", "", {Pattern(0)}, {6}));
 
-    const Outcome none = Zntool({"convert", in, At("c.zn")});
-    const Outcome noAuthor = Zntool({"convert", in, At("c.zn"), "--title", "T"});
-    const Outcome blankTitle = Zntool({"convert", in, At("c.zn"), "--title", "  ", "--author", "A"});
+    const Outcome none = Zntool({"convert", in, At("c.zn"), "--title", ""});
+    const Outcome noAuthor = Zntool({"convert", in, At("c.zn")});
+    const Outcome noTitle = Zntool({"convert", in, At("c.zn"), "--title=", "--author", "A"});
 
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.err, "zntool: " + in + ": a ZN file needs a title and an author name; "
                         "give them with --title and --author\n");
     EXPECT_EQ(noAuthor.err, "zntool: " + in + ": a ZN file needs an author name; give one with --author\n");
-    EXPECT_EQ(blankTitle.err, "zntool: " + in + ": a ZN file needs a title; give one with --title\n");
+    EXPECT_EQ(noTitle.err, "zntool: " + in + ": a ZN file needs a title; give one with --title\n");
     EXPECT_FALSE(fs::exists(At("c.zn")));
-    EXPECT_EQ(Zntool({"convert", in, At("c.zn"), "--title", "T", "--author", "A"}).status, 0);
+}
+
+TEST_F(ZntoolTest, ZNOutputTakesWhatTheEditorWouldSave) {
+    // The editor's Save asks only for a title or an author name of zero length.
+    TDocument d = Document({10});
+    d.title = " ";
+    d.authorName = " ";
+    const std::string in = WriteZN("spaces.zn", d);
+
+    const Outcome run = Zntool({"convert", in, At("out.zn")});
+
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Slurp(At("out.zn")), Slurp(in));
 }
 
 TEST_F(ZntoolTest, LegacyZNBecomesACurrentFileWithItsOneRate) {
@@ -614,6 +626,20 @@ TEST_F(ZntoolTest, SeveralInputsGoIntoTheFolderWithProgress) {
                        "[2/2] " + b + " -> " + At("out/b.gif") + "\n");
     EXPECT_EQ(ReadGif(At("out/a.gif")).frames.at(0).image, Pattern(0));
     EXPECT_EQ(ReadGif(At("out/b.gif")).frames.at(0).image, Pattern(2));
+}
+
+TEST_F(ZntoolTest, AnUntitledInputIsNamedAfterItsFile) {
+    const std::string untitled = WriteBytes("Caf\xC3\xA9 v2.1.ani", Cursor("", "", {Pattern(0)}, {6}));
+    const std::string titled = WriteBytes("b.ani", Cursor("Spinner", "", {Pattern(1)}, {6}));
+
+    const Outcome run = Zntool({"convert", "--to", "zn", "--author", "Ann", untitled, titled, "-o", At("zn")});
+
+    ASSERT_EQ(run.status, 0) << run.err;
+    TZNFile a, b;
+    a.Read(At("zn/Caf\xC3\xA9 v2.1.zn"));
+    b.Read(At("zn/b.zn"));
+    EXPECT_EQ(a.Title(), "Caf\xE9 v2.1") << "as 8-bit text";
+    EXPECT_EQ(b.Title(), "Spinner");
 }
 
 TEST_F(ZntoolTest, ABadInputDoesNotStopTheOthers) {
