@@ -6,6 +6,7 @@
 
 #include "formats/ByteReader.h"
 #include "formats/Errors.h"
+#include "formats/PngImage.h"
 
 namespace {
 
@@ -114,9 +115,19 @@ void DecodeRow(const uint8_t* row, int width, uint16_t bpp, const std::array<Rgb
     }
 }
 
+// Newer icons store large entries as PNG files. Unlike a bitmap entry, the
+// directory's width and height (0 meaning 256) must be the picture's own.
+IconImage DecodePngEntry(std::span<const uint8_t> png, uint8_t directoryWidth, uint8_t directoryHeight) {
+    const int width = directoryWidth ? directoryWidth : kMaxIconSide;
+    const int height = directoryHeight ? directoryHeight : kMaxIconSide;
+    IconImage image = DecodePngImage(png, {uint32_t(width), uint32_t(height)});
+    if (image.width != width || image.height != height) throw EInvalidGraphic(messages::kInvalidIcon);
+    for (Rgba& p : image.pixels)
+        if (p.alpha == 0) p = {};  // transparent pixels hold black, as in bitmap entries
+    return image;
+}
+
 IconImage DecodeBitmap(const ZeroPadded& data) {
-    if (data.u32(0) == 0x474E5089)  // "\x89PNG": compressed images are not read
-        throw EInvalidGraphic(messages::kInvalidIcon);
     const int32_t width = int32_t(data.u32(4));
     const uint32_t height = data.u32(8) / 2;  // colour rows and mask rows together
     const uint16_t bpp = data.u16(14);
@@ -272,6 +283,11 @@ IconImage DecodeFrameIcon(std::span<const uint8_t> bytes, uint16_t deviceColours
     const uint64_t entry = uint64_t(ChooseEntry(directory, count, deviceColours)) * kDirectoryEntrySize;
     const uint32_t dataSize = directory.u32(entry + 8);
     const uint32_t dataOffset = directory.u32(entry + 12);
+    if (dataOffset < bytes.size() && IsPng(bytes.subspan(dataOffset))) {
+        // A PNG cut short by the end of the icon fails in the decoder.
+        const auto png = bytes.subspan(dataOffset, std::min<size_t>(dataSize, bytes.size() - dataOffset));
+        return DecodePngEntry(png, directory.u8(entry), directory.u8(entry + 1));
+    }
     return DecodeBitmap(ZeroPadded(bytes, dataOffset, dataSize));
 }
 

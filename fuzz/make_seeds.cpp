@@ -45,6 +45,9 @@ std::vector<std::vector<uint8_t>> Icons() {
         BuildIcon(Striped(20), 24),
         BuildIcon(Shaded(32), 32),
         BuildIcon({IconEntry{Striped(16), 4, -1, {}}, IconEntry{Shaded(32), 32, 0, {}}}),
+        // Large entries stored as PNG, alone and beside a bitmap.
+        BuildIcon({PngEntry(Shaded(48))}),
+        BuildIcon({IconEntry{Striped(16), 4, -1, {}}, PngEntry(Striped(256))}),
         {0, 0, 0, 0, 1, 0},
     };
 }

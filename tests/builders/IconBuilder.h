@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "formats/Colours.h"
+#include "builders/PngBuilder.h"
 #include "formats/FrameIcon.h"
 
 namespace test {
@@ -47,7 +48,12 @@ struct IconEntry {
     // For 1, 4 and 8 bits: the colour table; by default the standard
     // colours (padded with black, cut to 2 for 1 bit).
     std::vector<Rgb> palette;
+    bool png = false;  // stored as a PNG file, as newer icons store large entries
 };
+
+// An entry stored as PNG, with the zero colour word that writers give
+// images of more than 256 colours.
+inline IconEntry PngEntry(IconImage image) { return IconEntry{std::move(image), 32, 0, {}, true}; }
 
 inline size_t RowBytes(int width, int bpp) { return size_t((width * bpp + 31) / 32) * 4; }
 
@@ -123,7 +129,7 @@ inline std::vector<uint8_t> BitmapData(const IconEntry& e) {
 // A whole icon file: header, one directory entry per image, then the data.
 inline std::vector<uint8_t> BuildIcon(const std::vector<IconEntry>& entries, uint16_t type = 1) {
     std::vector<std::vector<uint8_t>> data;
-    for (const IconEntry& e : entries) data.push_back(BitmapData(e));
+    for (const IconEntry& e : entries) data.push_back(e.png ? EncodePng(e.image) : BitmapData(e));
     std::vector<uint8_t> out;
     PutU16(out, 0);
     PutU16(out, type);
@@ -131,7 +137,7 @@ inline std::vector<uint8_t> BuildIcon(const std::vector<IconEntry>& entries, uin
     uint32_t offset = uint32_t(6 + 16 * entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
         const IconEntry& e = entries[i];
-        out.push_back(uint8_t(e.image.width));
+        out.push_back(uint8_t(e.image.width));  // 256 is stored as 0
         out.push_back(uint8_t(e.image.height));
         PutU16(out, uint32_t(e.colourWord >= 0 ? e.colourWord : e.bpp));
         PutU16(out, 0);

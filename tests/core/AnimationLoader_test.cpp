@@ -84,6 +84,23 @@ TEST(LoadCursorAnimation, ReducesEveryFrameAndTakesTitleAndCreator) {
     EXPECT_EQ(Pixel(d, 1, 5), kStandardColours[kRed]);
 }
 
+TEST(LoadCursorAnimation, TakesFramesStoredAsPng) {
+    const IconImage frame = SampleFrame();
+    auto enlarged = [&](int scale) {
+        return MakeImage(16 * scale, 16 * scale, [&](int x, int y) { return frame.at(x / scale, y / scale); });
+    };
+    // A cursor resource with one PNG entry, and an icon whose 256×256 PNG
+    // entry is chosen over its small bitmap.
+    Bytes cursor = BuildIcon({PngEntry(enlarged(2))});
+    cursor[2] = 2;
+    const IconImage red = MakeImage(16, 16, [](int, int) { return Opaque(kStandardColours[kRed]); });
+    const Bytes icon = BuildIcon({IconEntry{red, 4, -1, {}}, PngEntry(enlarged(16))});
+    const TDocument d = LoadCursorAnimation(SampleCursor({cursor, icon}));
+    ASSERT_EQ(d.Count(), 2);
+    EXPECT_EQ(d.FrameAt(1).icon->image(), frame);
+    EXPECT_EQ(d.FrameAt(2).icon->image(), frame);
+}
+
 TEST(LoadCursorAnimation, RefusesMoreFramesThanTheEditorCanNumber) {
     // A header for one frame and 32768 images: the extra images become frames.
     const Bytes tiny = BuildIcon(MakeImage(1, 1, [](int, int) { return Opaque(kStandardColours[kRed]); }), 1);

@@ -237,10 +237,31 @@ TEST(DecodeFrameIcon, RefusesIconsWithoutAnImage) {
     EXPECT_EQ(DecodeError({0, 0, 1, 0, 0, 0}), "Icon image is not valid") << "no entry";
     EXPECT_EQ(DecodeError({0, 0, 2, 0, 1, 0}), "Icon image is not valid") << "a cursor";
     EXPECT_EQ(DecodeError({0, 0, 1}), "Stream read error");
-    auto png = BuildIcon(test::SampleFrame());
-    const uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::copy(std::begin(signature), std::end(signature), png.begin() + 22);
-    EXPECT_EQ(DecodeError(png), "Icon image is not valid");
+}
+
+TEST(DecodeFrameIcon, ReadsPngEntriesWithTheirAlpha) {
+    const IconImage large = MakeImage(256, 256, [](int x, int y) {
+        return x + y == 0 ? Clear() : Rgba{uint8_t(x), uint8_t(y), 90, uint8_t(std::min(x + y, 255))};
+    });
+    // A 16×16 bitmap beside a 256×256 PNG whose zero colour word wins on a
+    // true-colour display, as in icons of the last twenty years.
+    const auto icon = BuildIcon({IconEntry{test::SampleFrame(), 4, -1, {}}, test::PngEntry(large)});
+    EXPECT_EQ(DecodeFrameIcon(BuildIcon({test::PngEntry(large)})), large);
+    EXPECT_EQ(DecodeFrameIcon(icon, 16), test::SampleFrame());
+}
+
+TEST(DecodeFrameIcon, RefusesPngEntriesThatDoNotFitTheirDirectory) {
+    const IconImage red = MakeImage(20, 20, [](int, int) { return Opaque(kRed); });
+    auto mismatch = BuildIcon({test::PngEntry(red)});
+    mismatch[6] = 16;  // the directory says 16×20
+    auto tooLarge = BuildIcon({test::PngEntry(MakeImage(300, 1, [](int, int) { return Clear(); }))});
+    tooLarge[6] = 0;  // 256, the most an entry may be
+    auto truncated = BuildIcon({test::PngEntry(red)});
+    truncated.resize(truncated.size() - 16);
+    auto undecodable = BuildIcon({test::PngEntry(red)});
+    undecodable[undecodable.size() - 17] ^= 0xFF;  // the pixel data's last byte: its checksum fails
+    for (const auto& bytes : {mismatch, tooLarge, truncated, undecodable})
+        EXPECT_EQ(DecodeError(bytes), "Icon image is not valid");
 }
 
 }  // namespace

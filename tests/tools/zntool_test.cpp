@@ -1,6 +1,7 @@
 // Runs the zntool program on files built here and reads what it writes
-// back with giflib, libpng and the project's own readers.
+// back with giflib, libpng, gdk-pixbuf and the project's own readers.
 #include <fcntl.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gif_lib.h>
 #include <png.h>
 #include <spawn.h>
@@ -207,6 +208,45 @@ IconImage ReadPng(const std::string& path) {
     for (size_t p = 0; p + 3 < buffer.size(); p += 4)
         image.pixels.push_back(buffer[p + 3] == 0 ? Clear() : Rgba{buffer[p], buffer[p + 1], buffer[p + 2], buffer[p + 3]});
     return image;
+}
+
+// An animation as gdk-pixbuf plays it: one more frame than expected is
+// read, so a file with extra frames shows where it should loop.
+struct PixbufFrame {
+    IconImage image;
+    int delayMs = 0;
+};
+
+std::vector<PixbufFrame> ReadPixbufAnimation(const std::string& path, size_t expectedFrames) {
+    std::vector<PixbufFrame> frames;
+    GError* error = nullptr;
+    GdkPixbufAnimation* animation = gdk_pixbuf_animation_new_from_file(path.c_str(), &error);
+    if (!animation) {
+        ADD_FAILURE() << "gdk-pixbuf cannot read " << path << ": " << error->message;
+        g_error_free(error);
+        return frames;
+    }
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS  // the iterator's clock is a GTimeVal
+    GTimeVal clock{0, 0};
+    GdkPixbufAnimationIter* iter = gdk_pixbuf_animation_get_iter(animation, &clock);
+    for (size_t n = 0; n <= expectedFrames; ++n) {
+        GdkPixbuf* pixbuf = gdk_pixbuf_animation_iter_get_pixbuf(iter);
+        const guchar* data = gdk_pixbuf_read_pixels(pixbuf);
+        const int stride = gdk_pixbuf_get_rowstride(pixbuf), channels = gdk_pixbuf_get_n_channels(pixbuf);
+        PixbufFrame frame{test::MakeImage(gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf),
+                                          [&](int x, int y) {
+                                              const guchar* p = data + y * stride + x * channels;
+                                              return channels == 4 && p[3] == 0 ? Clear() : Opaque({p[0], p[1], p[2]});
+                                          }),
+                          gdk_pixbuf_animation_iter_get_delay_time(iter)};
+        frames.push_back(std::move(frame));
+        g_time_val_add(&clock, glong(frames.back().delayMs) * 1000);
+        gdk_pixbuf_animation_iter_advance(iter, &clock);
+    }
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    g_object_unref(iter);
+    g_object_unref(animation);
+    return frames;
 }
 
 // Pixel (x, y) of an enlarged picture shows pixel (x/scale, y/scale) of the frame.
@@ -429,17 +469,29 @@ TEST_F(ZntoolTest, CursorToZNIsTheEditorsImport) {
 TEST_F(ZntoolTest, ZNOutputNeedsATitleAndAnAuthorName) {
     const std::string in = WriteBytes("c.ani", Cursor("", "", {Pattern(0)}, {6}));
 
-    const Outcome none = Zntool({"convert", in, At("c.zn")});
-    const Outcome noAuthor = Zntool({"convert", in, At("c.zn"), "--title", "T"});
-    const Outcome blankTitle = Zntool({"convert", in, At("c.zn"), "--title", "  ", "--author", "A"});
+    const Outcome none = Zntool({"convert", in, At("c.zn"), "--title", ""});
+    const Outcome noAuthor = Zntool({"convert", in, At("c.zn")});
+    const Outcome noTitle = Zntool({"convert", in, At("c.zn"), "--title=", "--author", "A"});
 
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.err, "zntool: " + in + ": a ZN file needs a title and an author name; "
                         "give them with --title and --author\n");
     EXPECT_EQ(noAuthor.err, "zntool: " + in + ": a ZN file needs an author name; give one with --author\n");
-    EXPECT_EQ(blankTitle.err, "zntool: " + in + ": a ZN file needs a title; give one with --title\n");
+    EXPECT_EQ(noTitle.err, "zntool: " + in + ": a ZN file needs a title; give one with --title\n");
     EXPECT_FALSE(fs::exists(At("c.zn")));
-    EXPECT_EQ(Zntool({"convert", in, At("c.zn"), "--title", "T", "--author", "A"}).status, 0);
+}
+
+TEST_F(ZntoolTest, ZNOutputTakesWhatTheEditorWouldSave) {
+    // The editor's Save asks only for a title or an author name of zero length.
+    TDocument d = Document({10});
+    d.title = " ";
+    d.authorName = " ";
+    const std::string in = WriteZN("spaces.zn", d);
+
+    const Outcome run = Zntool({"convert", in, At("out.zn")});
+
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Slurp(At("out.zn")), Slurp(in));
 }
 
 TEST_F(ZntoolTest, LegacyZNBecomesACurrentFileWithItsOneRate) {
@@ -546,6 +598,21 @@ TEST_F(ZntoolTest, CursorReadsBackToTheSameFramesAndRates) {
     EXPECT_EQ(imported.title, "Renamed");
 }
 
+TEST_F(ZntoolTest, CursorPlaysInGdkPixbuf) {
+    const std::string in = WriteZN("in.zn", Document({10, 20, 7}));
+
+    ASSERT_EQ(Zntool({"convert", in, At("out.ani")}).status, 0);
+
+    const auto frames = ReadPixbufAnimation(At("out.ani"), 3);
+    ASSERT_EQ(frames.size(), 4u);
+    const int delays[] = {166, 333, 116};  // 1/60 s to milliseconds
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(frames[size_t(i)].delayMs, delays[i]) << "frame " << i;
+        EXPECT_EQ(frames[size_t(i)].image, Pattern(i)) << "frame " << i;
+    }
+    EXPECT_EQ(frames[3].image, Pattern(0)) << "three frames, then the loop starts again";
+}
+
 // ---- several inputs ---------------------------------------------------------
 
 TEST_F(ZntoolTest, SeveralInputsGoIntoTheFolderWithProgress) {
@@ -559,6 +626,20 @@ TEST_F(ZntoolTest, SeveralInputsGoIntoTheFolderWithProgress) {
                        "[2/2] " + b + " -> " + At("out/b.gif") + "\n");
     EXPECT_EQ(ReadGif(At("out/a.gif")).frames.at(0).image, Pattern(0));
     EXPECT_EQ(ReadGif(At("out/b.gif")).frames.at(0).image, Pattern(2));
+}
+
+TEST_F(ZntoolTest, AnUntitledInputIsNamedAfterItsFile) {
+    const std::string untitled = WriteBytes("Caf\xC3\xA9 v2.1.ani", Cursor("", "", {Pattern(0)}, {6}));
+    const std::string titled = WriteBytes("b.ani", Cursor("Spinner", "", {Pattern(1)}, {6}));
+
+    const Outcome run = Zntool({"convert", "--to", "zn", "--author", "Ann", untitled, titled, "-o", At("zn")});
+
+    ASSERT_EQ(run.status, 0) << run.err;
+    TZNFile a, b;
+    a.Read(At("zn/Caf\xC3\xA9 v2.1.zn"));
+    b.Read(At("zn/b.zn"));
+    EXPECT_EQ(a.Title(), "Caf\xE9 v2.1") << "as 8-bit text";
+    EXPECT_EQ(b.Title(), "Spinner");
 }
 
 TEST_F(ZntoolTest, ABadInputDoesNotStopTheOthers) {

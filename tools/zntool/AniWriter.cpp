@@ -52,12 +52,8 @@ std::vector<uint8_t> EncodeAnimatedCursor(const TDocument& document) {
     const size_t form = out.begin("RIFF");
     out.id("ACON");
 
-    const size_t info = out.begin("LIST");
-    out.id("INFO");
-    TextChunk(out, "INAM", document.title);
-    TextChunk(out, "IART", document.authorName);
-    out.end(info);
-
+    // The header comes first: readers such as gdk-pixbuf refuse a form
+    // that opens with anything else.
     const size_t header = out.begin("anih");
     out.u32(kHeaderSize);
     out.u32(count);  // stored images
@@ -66,6 +62,12 @@ std::vector<uint8_t> EncodeAnimatedCursor(const TDocument& document) {
     out.u32(uint32_t(count > 0 ? document.FrameAt(1).rate : 0));
     out.u32(kFramesAreIcons);
     out.end(header);
+
+    const size_t info = out.begin("LIST");
+    out.id("INFO");
+    TextChunk(out, "INAM", document.title);
+    TextChunk(out, "IART", document.authorName);
+    out.end(info);
 
     const size_t rates = out.begin("rate");
     for (int n = 1; n <= document.Count(); ++n) out.u32(uint32_t(document.FrameAt(n).rate));

@@ -1,9 +1,12 @@
 #include "Convert.h"
 
+#include <filesystem>
+
 #include "AniWriter.h"
 #include "Failure.h"
 #include "GifWriter.h"
 #include "PngWriter.h"
+#include "TextEncoding.h"
 #include "core/AnimationLoader.h"
 #include "core/Document.h"
 #include "formats/Errors.h"
@@ -23,11 +26,21 @@ void ApplyFields(TDocument& document, const FieldOptions& fields) {
     if (fields.categoryIndex) document.categoryIndex = *fields.categoryIndex;
 }
 
-// The editor will not save without a title and an author name, so a ZN
-// file without them would send its user straight to the information dialog.
+// Most cursors carry no title: such an input is called after its file,
+// so a whole pack converts with one command. A name that 8-bit text
+// cannot hold leaves the title empty.
+void TitleFromFileName(TDocument& document, const std::string& input) {
+    if (!document.title.empty()) return;
+    const auto name = Latin1FromUtf8(std::filesystem::path(input).stem().string());
+    if (name) document.title = name->substr(0, kMaxFieldLength);
+}
+
+// The editor's Save sends its user to the information dialog when the title
+// or the author name is empty (zero length, nothing trimmed); anything it
+// would save as it is converts as it is.
 void RequireZNFields(const TDocument& document, const std::string& input) {
-    const bool title = !IsBlank(document.title);
-    const bool author = !IsBlank(document.authorName);
+    const bool title = !document.title.empty();
+    const bool author = !document.authorName.empty();
     if (title && author) return;
     std::string reason = "a ZN file needs ";
     if (!title && !author) reason += "a title and an author name; give them with --title and --author";
@@ -55,6 +68,7 @@ void ConvertAnimation(const ConvertJob& job, const Invocation& invocation) {
     } catch (const EZintraError& error) {
         throw EFileFailure(job.input, ReadFailureReason(job.input, error));
     }
+    TitleFromFileName(document, job.input);
     ApplyFields(document, invocation.fields);
     if (invocation.format == OutputFormat::ZN) RequireZNFields(document, job.input);
 
