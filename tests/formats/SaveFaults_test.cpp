@@ -246,6 +246,13 @@ TEST_F(SaveFaults, AFolderInTheWayIsLeftAsItWas) {
     EXPECT_EQ(Names(path("in/the")), std::vector<std::string>{"way.zn"});
 }
 
+// A pipe stands for any special file, /dev/null included: never replaced.
+TEST_F(SaveFaults, ASpecialFileInTheWayIsLeftAsItWas) {
+    ASSERT_EQ(::mkfifo(path("pipe.zn").c_str(), 0666), 0);
+    EXPECT_EQ(SaveOutcome(path("pipe.zn"), Document("new", 3, 2)), CannotCreate(path("pipe.zn")));
+    EXPECT_TRUE(fs::is_fifo(path("pipe.zn")));
+}
+
 // --- Links, owners and names -------------------------------------------------
 
 struct LinkCase {
