@@ -9,6 +9,7 @@
 #include "formats/ByteReader.h"
 #include "formats/Errors.h"
 #include "formats/FileBytes.h"
+#include "formats/SafeSave.h"
 
 namespace {
 

@@ -91,7 +91,7 @@ void TFrmMain::FlatSpeedButton4Click() {
         FrmInformation)
         m_services.ShowModal(*FrmInformation);
     if (!m_services.RunSaveDialog(this, SaveDialog1)) return;
-    // Written to a temporary file and renamed, so a failure keeps any old file.
+    // A save that fails leaves any old file as it was.
     WriteZNFile(LocalPath(SaveDialog1.fileName), m_document);
     m_services.ShowMessage(this, QStringLiteral("Saved"), kSaved, MessageIcon::Information);
 }

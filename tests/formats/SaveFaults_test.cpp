@@ -1,6 +1,7 @@
 // Saves that go wrong: a read-only folder or file, a folder in the way, a
 // full disk and a saving process killed part-way. After each the old file
-// is exactly as it was, or else the new one is complete.
+// is exactly as it was, or else the new one is complete. And saves that
+// must respect what the user has: links, other names, owners, long names.
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -8,12 +9,17 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <random>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -22,6 +28,7 @@
 #include "core/Document.h"
 #include "formats/Errors.h"
 #include "formats/FileBytes.h"
+#include "formats/SafeSave.h"
 #include "core/DocumentFile.h"
 #include "formats/ZNFile.h"
 
@@ -147,7 +154,7 @@ protected:
     void TearDown() override {
         std::error_code ignored;
         for (const auto& entry : fs::recursive_directory_iterator(m_dir, ignored))
-            if (entry.is_directory()) fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+            if (entry.is_directory(ignored)) fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
         fs::remove_all(m_dir, ignored);
     }
 
@@ -159,6 +166,13 @@ protected:
         const std::string target = path(folder) + "/target.zn";
         WriteZNFile(target, Document("old", 3, 1));
         return target;
+    }
+
+    // Leaves target writable by anyone in a folder only root may add to.
+    void lockFolderOfWritableTarget(const std::string& folder, const std::string& target) {
+        fs::permissions(target, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec));
+        fs::permissions(path(folder), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     }
 
     static Bytes Contents(const std::string& file) { return ReadFileBytes(file, kReadLimit); }
@@ -175,22 +189,21 @@ protected:
 
 // --- Permissions --------------------------------------------------------------
 
-TEST_F(SaveFaults, AReadOnlyFolderKeepsTheFileItHolds) {
+// A file the user may write is saved in place where its folder takes no
+// new file; a new file there still cannot be made.
+TEST_F(SaveFaults, AReadOnlyFolderTakesNoNewFileButItsWritableFileIsSaved) {
     const std::string target = folderWithTarget("locked");
-    const Bytes before = Contents(target);
-    // The file itself may be written, so only the folder stands in the way.
-    fs::permissions(target, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec));
-    fs::permissions(path("locked"), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    lockFolderOfWritableTarget("locked", target);
+    const TDocument after = Document("new", 3, 2);
 
     const std::string fresh = path("locked/fresh.zn");
     const std::string outcome = AsUnprivileged([&] {
         if (::access(target.c_str(), W_OK) != 0) return std::string("the file is not writable");
-        return SaveOutcome(target, Document("new", 3, 2)) + "\n" + SaveOutcome(fresh, Document("new", 3, 2));
+        return SaveOutcome(target, after) + "\n" + SaveOutcome(fresh, after);
     });
     if (outcome == kCannotDrop) GTEST_SKIP() << "cannot switch to an unprivileged user";
-    EXPECT_EQ(outcome, CannotCreate(target) + "\n" + CannotCreate(fresh));
-    EXPECT_EQ(Contents(target), before);
+    EXPECT_EQ(outcome, "saved\n" + CannotCreate(fresh));
+    EXPECT_EQ(Contents(target), EncodeZNFile(after));
     EXPECT_EQ(Names(path("locked")), std::vector<std::string>{"target.zn"}) << "no temporary file is left";
 }
 
@@ -233,12 +246,120 @@ TEST_F(SaveFaults, AFolderInTheWayIsLeftAsItWas) {
     EXPECT_EQ(Names(path("in/the")), std::vector<std::string>{"way.zn"});
 }
 
+// A pipe stands for any special file, /dev/null included: never replaced.
+TEST_F(SaveFaults, ASpecialFileInTheWayIsLeftAsItWas) {
+    ASSERT_EQ(::mkfifo(path("pipe.zn").c_str(), 0666), 0);
+    EXPECT_EQ(SaveOutcome(path("pipe.zn"), Document("new", 3, 2)), CannotCreate(path("pipe.zn")));
+    EXPECT_TRUE(fs::is_fifo(path("pipe.zn")));
+}
+
+// --- Links, owners and names -------------------------------------------------
+
+struct LinkCase {
+    const char* name;
+    // Each link and the text it holds; a leading '/' stands for the test folder.
+    std::vector<std::pair<std::string, std::string>> links;
+    std::string saved;   // the name the save is given
+    std::string writes;  // the file it must write; empty when it must fail
+};
+void PrintTo(const LinkCase& row, std::ostream* out) { *out << row.name; }
+
+class SaveThroughLinks : public SaveFaults, public ::testing::WithParamInterface<LinkCase> {};
+
+TEST_P(SaveThroughLinks, WritesTheFileTheLinksNameAndKeepsTheLinks) {
+    for (const char* folder : {"a", "b", "c"}) fs::create_directory(path(folder));
+    WriteZNFile(path("c/real.zn"), Document("old", 3, 1));
+    const LinkCase& row = GetParam();
+    auto text = [&](const std::string& to) { return to[0] == '/' ? m_dir.string() + to : to; };
+    for (const auto& [link, to] : row.links) fs::create_symlink(text(to), path(link));
+
+    const TDocument after = Document("new", 3, 2);
+    if (row.writes.empty()) {
+        EXPECT_EQ(SaveOutcome(path(row.saved), after), CannotCreate(path(row.saved)));
+    } else {
+        EXPECT_EQ(SaveOutcome(path(row.saved), after), "saved");
+        EXPECT_EQ(Contents(path(row.writes)), EncodeZNFile(after));
+    }
+    for (const auto& [link, to] : row.links) {
+        EXPECT_TRUE(fs::is_symlink(path(link))) << link;
+        EXPECT_EQ(fs::read_symlink(path(link)), text(to)) << link;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, SaveThroughLinks,
+    ::testing::Values(LinkCase{"Absolute", {{"a/link.zn", "/c/real.zn"}}, "a/link.zn", "c/real.zn"},
+                      LinkCase{"Dangling", {{"a/link.zn", "../c/missing.zn"}}, "a/link.zn", "c/missing.zn"},
+                      LinkCase{"RelativeChain", {{"a/link.zn", "../b/mid.zn"}, {"b/mid.zn", "../c/real.zn"}},
+                               "a/link.zn", "c/real.zn"},
+                      LinkCase{"Loop", {{"a/one.zn", "two.zn"}, {"a/two.zn", "one.zn"}}, "a/one.zn", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Saved larger, then smaller again: every name sees each version whole.
+TEST_F(SaveFaults, AHardLinkedFileKeepsItsOtherNames) {
+    const std::string target = folderWithTarget("linked");
+    const std::string other = path("linked/other.zn");
+    fs::create_hard_link(target, other);
+    const Bytes before = Contents(target);
+    for (const Bytes& bytes : {EncodeZNFile(Document("new", 40, 2)), before}) {
+        WriteFileAtomically(target, bytes);
+        EXPECT_EQ(Contents(other), bytes);
+        EXPECT_TRUE(fs::equivalent(target, other));
+        EXPECT_EQ(fs::hard_link_count(target), 2u);
+        EXPECT_EQ(Names(path("linked")), (std::vector<std::string>{"other.zn", "target.zn"}));
+    }
+}
+
+TEST_F(SaveFaults, RootKeepsTheOwnerGroupAndModeOfAReplacedFile) {
+    const std::string target = folderWithTarget("owned");
+    constexpr const char* kCannotGive = "cannot give the file to another user";
+    const std::string outcome = InChild([&] {
+        if (::geteuid() != 0 || ::chown(target.c_str(), kNobody, kNobody) != 0 || ::chmod(target.c_str(), 0640) != 0)
+            return std::string(kCannotGive);
+        return SaveOutcome(target, Document("new", 3, 2));
+    });
+    if (outcome == kCannotGive) GTEST_SKIP() << "needs root to own a file for another user";
+    EXPECT_EQ(outcome, "saved");
+    struct stat info{};
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, kNobody);
+    EXPECT_EQ(info.st_gid, kNobody);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(Contents(target), EncodeZNFile(Document("new", 3, 2)));
+}
+
+// The longest name a folder entry may have, made and then replaced.
+TEST_F(SaveFaults, TheLongestFileNameIsSaved) {
+    const std::string name = std::string(252, 'n') + ".zn";
+    for (uint32_t seed : {1, 2}) {
+        EXPECT_EQ(SaveOutcome(path(name), Document("new", 3, seed)), "saved");
+        EXPECT_EQ(Contents(path(name)), EncodeZNFile(Document("new", 3, seed)));
+    }
+    EXPECT_EQ(Names(m_dir), std::vector<std::string>{name});
+}
+
+// A killed save may leave a temporary file; the next save into the folder
+// removes those older than an hour, and no other file.
+TEST_F(SaveFaults, ASaveRemovesOldLeftoversOfKilledSaves) {
+    const std::string target = folderWithTarget("swept");
+    const auto now = fs::file_time_type::clock::now();
+    for (const auto& [name, age] : {std::pair{".zintra-save-old001", std::chrono::hours(2)},
+                                    std::pair{".zintra-save-new001", std::chrono::hours(0)},
+                                    std::pair{".kept.zn", std::chrono::hours(2)}}) {
+        std::ofstream(path("swept/") + name) << "left";
+        fs::last_write_time(path("swept/") + name, now - age);
+    }
+    WriteZNFile(target, Document("new", 3, 2));
+    EXPECT_EQ(Names(path("swept")), (std::vector<std::string>{".kept.zn", ".zintra-save-new001", "target.zn"}));
+}
+
 // --- A full disk --------------------------------------------------------------
 
 // Saves in a child whose files may not grow past limit bytes, the way a
 // full disk stops a write part-way.
-std::string SaveWithFileSizeLimit(const std::string& target, const TDocument& document, rlim_t limit) {
-    return InChild([&] {
+std::string SaveWithFileSizeLimit(const std::string& target, const TDocument& document, rlim_t limit,
+                                  const std::function<std::string(const std::function<std::string()>&)>& in = InChild) {
+    return in([&] {
         const rlimit cap{limit, limit};
         if (::setrlimit(RLIMIT_FSIZE, &cap) != 0) return std::string("cannot limit the file size");
         std::signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG instead
@@ -264,17 +385,61 @@ TEST_F(SaveFaults, AFullDiskKeepsTheOldFile) {
     EXPECT_EQ(Contents(target), EncodeZNFile(large));
 }
 
+// Where the file must be written in place, a write stopped part-way puts
+// the old bytes back: with a hard link (the new bytes are tried in a
+// temporary file first, which fails), and unprivileged in a folder that
+// takes no new file (only the free space is checked, so the write fails).
+TEST_F(SaveFaults, AFailedSaveInPlacePutsTheOldBytesBack) {
+    const std::string target = folderWithTarget("inplace");
+    fs::create_hard_link(target, path("inplace/other.zn"));
+    const Bytes before = Contents(target);
+    const TDocument large = Document("new", 200, 4);
+    const size_t size = EncodeZNFile(large).size();
+    const std::string expected = "EWriteError: " + std::string(std::strerror(EFBIG)) + ": " + target;
+
+    for (const bool locked : {false, true}) {
+        if (locked) lockFolderOfWritableTarget("inplace", target);
+        for (rlim_t limit : {rlim_t(0), rlim_t(before.size() / 2), rlim_t(size - 1)}) {
+            SCOPED_TRACE((locked ? "locked folder, limit " : "hard link, limit ") + std::to_string(limit));
+            const std::string outcome = SaveWithFileSizeLimit(target, large, limit, locked ? AsUnprivileged : InChild);
+            if (outcome == kCannotDrop) GTEST_SKIP() << "cannot switch to an unprivileged user";
+            EXPECT_EQ(outcome, expected);
+            EXPECT_EQ(Contents(target), before);
+            EXPECT_EQ(fs::hard_link_count(target), 2u);
+            EXPECT_EQ(Names(path("inplace")), (std::vector<std::string>{"other.zn", "target.zn"}));
+        }
+    }
+}
+
 // --- A killed save ------------------------------------------------------------
+
+// Makes O_TMPFILE fail in this process as it does on a file system without
+// it, so that saves take their named temporary file instead.
+bool RefuseUnnamedFiles() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_openat, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),  // the flags
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{sizeof filter / sizeof filter[0], filter};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+        return false;
+    return ::open(".", O_TMPFILE | O_WRONLY, 0600) < 0 && errno == EOPNOTSUPP;
+}
 
 // Forks a child that saves the encoded file over target once it has said
 // it is starting. Encoding touches no file, so it is done beforehand and
 // every kill falls in the part of the save that does.
-pid_t StartSave(const std::string& target, const Bytes& encoded, int& ready) {
+pid_t StartSave(const std::string& target, const Bytes& encoded, bool named, int& ready) {
     int signal[2];
     if (::pipe2(signal, O_CLOEXEC) != 0) return -1;
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(signal[0]);
+        if (named && !RefuseUnnamedFiles()) ::_exit(2);
         WriteAll(signal[1], "r");
         try {
             WriteFileAtomically(target, encoded);
@@ -300,9 +465,16 @@ bool AwaitStart(int ready) {
     return n == 1;
 }
 
-TEST_F(SaveFaults, ASaveKilledAtAnyMomentLeavesTheOldFileOrTheWholeNewOne) {
+// Run with the unnamed temporary file, and again with the named one a file
+// system without O_TMPFILE leaves the save.
+class KilledSave : public SaveFaults, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(KilledSave, LeavesTheOldFileOrTheWholeNewOneAndNoStrayFile) {
     constexpr int kFrames = 2000;
     constexpr int kKills = 50;
+    const bool named = GetParam();
+    if (named && InChild([] { return std::string(RefuseUnnamedFiles() ? "off" : "on"); }) != "off")
+        GTEST_SKIP() << "cannot turn O_TMPFILE off here (no seccomp filters)";
     const std::string target = folderWithTarget("killed");
     const Bytes before = Contents(target);
     const Bytes after = EncodeZNFile(Document("new", kFrames, 5));
@@ -311,23 +483,23 @@ TEST_F(SaveFaults, ASaveKilledAtAnyMomentLeavesTheOldFileOrTheWholeNewOne) {
     Clock::duration whole{};
     for (int i = 0; i < 3; ++i) {
         int ready = -1;
-        const pid_t pid = StartSave(target, after, ready);
+        const pid_t pid = StartSave(target, after, named, ready);
         ASSERT_GT(pid, 0);
         ASSERT_TRUE(AwaitStart(ready));
         const auto start = Clock::now();
         const int status = Reap(pid);
         whole = std::max(whole, Clock::now() - start);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
         ASSERT_EQ(Contents(target), after);
         WriteFileAtomically(target, before);
     }
 
     std::mt19937 random(20240601);
     std::uniform_int_distribution<int64_t> moment(0, std::chrono::duration_cast<std::chrono::microseconds>(whole).count());
-    int oldKept = 0, newWritten = 0, temporaryLeft = 0;
+    int oldKept = 0, newWritten = 0;
     for (int kill = 0; kill < kKills; ++kill) {
         int ready = -1;
-        const pid_t pid = StartSave(target, after, ready);
+        const pid_t pid = StartSave(target, after, named, ready);
         ASSERT_GT(pid, 0);
         const bool started = AwaitStart(ready);
         std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
@@ -346,16 +518,23 @@ TEST_F(SaveFaults, ASaveKilledAtAnyMomentLeavesTheOldFileOrTheWholeNewOne) {
             ASSERT_EQ(read.FrameCount(), kFrames);
             WriteFileAtomically(target, before);
         }
-        // A killed save cannot tidy up: its temporary file may remain.
-        for (const std::string& name : Names(path("killed")))
-            if (name != "target.zn") {
-                ++temporaryLeft;
-                fs::remove(path("killed/" + name));
-            }
     }
+    // A killed save cannot tidy up after itself; what it leaves must be a
+    // file the next save removes once it is old.
+    const std::vector<std::string> left = Names(path("killed"));
+    for (const std::string& name : left)
+        if (name != "target.zn") {
+            EXPECT_EQ(name.rfind(".zintra-save-", 0), 0u) << name;
+            fs::last_write_time(path("killed/" + name), fs::file_time_type::clock::now() - std::chrono::hours(2));
+        }
+    WriteFileAtomically(target, before);
+    EXPECT_EQ(Names(path("killed")), std::vector<std::string>{"target.zn"});
     RecordProperty("old_kept", oldKept);
     RecordProperty("new_written", newWritten);
-    RecordProperty("temporary_files_left", temporaryLeft);
+    RecordProperty("temporary_files_left", int(left.size()) - 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Temporaries, KilledSave, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Named" : "Unnamed"; });
 
 }  // namespace

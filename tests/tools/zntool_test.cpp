@@ -745,6 +745,16 @@ TEST_F(ZntoolTest, AnUnwritableOutputIsNamedAndLeavesNoFile) {
     EXPECT_EQ(Listing(), (std::vector<std::string>{"in.zn", "plain", "taken.png"})) << "no partial or temporary file";
 }
 
+TEST_F(ZntoolTest, AnOutputThroughASymlinkWritesTheLinkedFileAndKeepsTheLink) {
+    const std::string in = WriteZN("in.zn", Document({10}));
+    std::ofstream(At("real.zn")) << "old";
+    fs::create_symlink("real.zn", At("link.zn"));
+
+    ASSERT_EQ(Zntool({"convert", in, At("link.zn")}).status, 0);
+    EXPECT_TRUE(fs::is_symlink(At("link.zn")));
+    EXPECT_EQ(Slurp(At("real.zn")), Slurp(in));
+}
+
 TEST_F(ZntoolTest, AnOutputFolderThatCannotBeMadeFailsEveryInput) {
     const std::string in = WriteZN("in.zn", Document({10}));
     std::ofstream(At("plain")) << "a file, not a folder";

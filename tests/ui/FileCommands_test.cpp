@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -531,6 +532,18 @@ TEST_F(FileCommands, SavingOverAFileReplacesItWithoutAQuestion) {
     EXPECT_EQ(Read(path), EncodeZNFile(window.Document()));
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].caption, QStringLiteral("Saved"));
+}
+
+TEST_F(FileCommands, SavingThroughASymlinkWritesTheLinkedFileAndKeepsTheLink) {
+    const QString real = Write("real.zn", test::Text("old contents"));
+    ASSERT_TRUE(QFile::link(real, Path("link.zn")));
+    window.Document().title = window.Document().authorName = "x";
+    window.Document().categoryIndex = 1;
+    Save(Path("link.zn"));
+    EXPECT_TRUE(QFileInfo(Path("link.zn")).isSymLink());
+    EXPECT_EQ(Read(real), EncodeZNFile(window.Document()));
+    ASSERT_EQ(services.messages.size(), 1u);
+    EXPECT_EQ(services.messages[0].text, QStringLiteral("The ZN file was created successfully!"));
 }
 
 TEST_F(FileCommands, OpenedEmptyMarkerIsSavedAsItWas) {

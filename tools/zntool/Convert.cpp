@@ -10,7 +10,7 @@
 #include "core/AnimationLoader.h"
 #include "core/Document.h"
 #include "formats/Errors.h"
-#include "formats/FileBytes.h"
+#include "formats/SafeSave.h"
 #include "core/DocumentFile.h"
 #include "formats/ZNFile.h"
 

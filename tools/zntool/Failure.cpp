@@ -34,17 +34,19 @@ std::string ReadFailureReason(const std::string& path, const std::exception& err
 
 std::string WriteFailureReason(const std::string& path, const std::exception& error) {
     // The writer refuses a folder and a file without write permission
-    // before it tries anything, and then makes a temporary file beside path.
+    // before it tries anything. A new file needs a folder it may write to;
+    // an existing one is written in place where its folder is locked.
     struct stat info{};
     if (::stat(path.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) return std::strerror(EISDIR);
         if ((info.st_mode & 0222) == 0) return std::strerror(EACCES);
         if (::access(path.c_str(), W_OK) != 0) return std::strerror(errno);
+    } else {
+        const std::string folder = FolderOf(path);
+        if (::stat(folder.c_str(), &info) != 0) return std::strerror(errno);
+        if (!S_ISDIR(info.st_mode)) return std::strerror(ENOTDIR);
+        if (::access(folder.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
     }
-    const std::string folder = FolderOf(path);
-    if (::stat(folder.c_str(), &info) != 0) return std::strerror(errno);
-    if (!S_ISDIR(info.st_mode)) return std::strerror(ENOTDIR);
-    if (::access(folder.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
 
     // A write error already carries the system's text, followed by the path.
     std::string message = error.what();
