@@ -33,6 +33,7 @@ void* Allocate(size_t size) {
 void* operator new(size_t size) { return Allocate(size); }
 void* operator new[](size_t size) { return Allocate(size); }
 void operator delete(void* p) noexcept {
+    if (!p) return;
     g_live -= malloc_usable_size(p);
     std::free(p);
 }
