@@ -69,6 +69,12 @@ public:
             EGifGCBToExtension(&control, extension);
             Check(EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension), gif);
             ColorMapObject* local = Map(image.colours);
+            // giflib's encoder forgets, without freeing, the last image's
+            // own table when the next image has none.
+            if (!local && gif->Image.ColorMap) {
+                GifFreeMapObject(gif->Image.ColorMap);
+                gif->Image.ColorMap = nullptr;
+            }
             const int described = EGifPutImageDesc(gif, image.left, image.top, image.width, image.height,
                                                    image.interlace, local);
             GifFreeMapObject(local);
