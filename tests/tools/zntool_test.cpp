@@ -598,6 +598,8 @@ TEST_F(ZntoolTest, UnreadablePicturesAreNamedAndLeaveNoOutput) {
         {"shape.png", EncodePng(test::MakeImage(30, 20, [](int, int) { return Clear(); })),
          "a PNG strip holds square frames side by side, so its width must be a whole multiple of its height; "
          "this picture is 30×20"},
+        {"long.png", EncodePng(test::MakeImage(32768, 1, [](int, int) { return Clear(); })),
+         "the strip has more than 32767 frames"},
     };
     for (const auto& [name, bytes, message] : cases) {
         const Outcome run = Zntool({"convert", WriteBytes(name, bytes), At("out.zn"), "--author", "A"});
