@@ -37,8 +37,11 @@ struct GifCloser {
 
 [[noreturn]] void Fail(const std::string& reason) { throw EReadError(reason); }
 
-[[noreturn]] void FailDecoding(const GifFileType* gif, int frame) {
-    const std::string where = frame > 0 ? "in frame " + std::to_string(frame) : "before its first frame";
+// Where in the file: "in frame 3", "after frame 2", "before its first frame".
+std::string InFrame(int frame) { return "in frame " + std::to_string(frame); }
+std::string AfterFrames(int count) { return count > 0 ? "after frame " + std::to_string(count) : "before its first frame"; }
+
+[[noreturn]] void FailDecoding(const GifFileType* gif, const std::string& where) {
     if (gif->Error == D_GIF_ERR_READ_FAILED) Fail("the GIF ends early, " + where);
     const char* text = GifErrorString(gif->Error);
     Fail("damaged GIF, " + where + ": " + (text ? text : "unknown error"));
@@ -87,7 +90,7 @@ public:
                 // A file that stops where a record would start, after
                 // whole frames, only lacks its trailer: viewers show it.
                 if (m_gif->Error == D_GIF_ERR_READ_FAILED && m_source.exhausted() && m_summary.frameCount > 0) break;
-                FailDecoding(m_gif, m_summary.frameCount);
+                FailDecoding(m_gif, AfterFrames(m_summary.frameCount));
             }
             if (type == TERMINATE_RECORD_TYPE) break;
             if (type == EXTENSION_RECORD_TYPE) readExtension();
@@ -101,7 +104,7 @@ private:
     void readExtension() {
         int code = 0;
         GifByteType* block = nullptr;
-        if (DGifGetExtension(m_gif, &code, &block) == GIF_ERROR) FailDecoding(m_gif, m_summary.frameCount);
+        if (DGifGetExtension(m_gif, &code, &block) == GIF_ERROR) FailDecoding(m_gif, AfterFrames(m_summary.frameCount));
         if (code == GRAPHICS_EXT_FUNC_CODE && block) {
             GraphicsControlBlock control{};
             // A malformed control block is ignored, as viewers do.
@@ -112,7 +115,7 @@ private:
         if (comment && !m_summary.comments.empty()) appendComment("\r\n", 2);
         while (block) {
             if (comment) appendComment(reinterpret_cast<const char*>(block + 1), block[0]);
-            if (DGifGetExtensionNext(m_gif, &block) == GIF_ERROR) FailDecoding(m_gif, m_summary.frameCount);
+            if (DGifGetExtensionNext(m_gif, &block) == GIF_ERROR) FailDecoding(m_gif, AfterFrames(m_summary.frameCount));
         }
     }
 
@@ -125,7 +128,7 @@ private:
     void readFrame() {
         const int frame = m_summary.frameCount + 1;
         if (frame > kMaxGifFrames) Fail("the GIF has more than " + std::to_string(kMaxGifFrames) + " frames");
-        if (DGifGetImageHeader(m_gif) == GIF_ERROR) FailDecoding(m_gif, frame);
+        if (DGifGetImageHeader(m_gif) == GIF_ERROR) FailDecoding(m_gif, InFrame(frame));
         const GifImageDesc& image = m_gif->Image;
         const FrameControl control = m_control;
         m_control = {};
@@ -158,13 +161,13 @@ private:
             // No pixels to decode, but the data blocks still stand in the way.
             GifByteType* block = nullptr;
             do {
-                if (DGifGetCodeNext(m_gif, &block) == GIF_ERROR) FailDecoding(m_gif, frame);
+                if (DGifGetCodeNext(m_gif, &block) == GIF_ERROR) FailDecoding(m_gif, InFrame(frame));
             } while (block);
             return;
         }
         m_line.resize(size_t(image.Width));
         auto row = [&](int y) {
-            if (DGifGetLine(m_gif, m_line.data(), image.Width) == GIF_ERROR) FailDecoding(m_gif, frame);
+            if (DGifGetLine(m_gif, m_line.data(), image.Width) == GIF_ERROR) FailDecoding(m_gif, InFrame(frame));
             y += image.Top;
             if (y >= area.y1) return;
             Rgba* out = m_screen.pixels.data() + size_t(y) * size_t(m_screen.width);
