@@ -41,3 +41,7 @@ std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce)
 // standard colour, so a frame never holds another colour. A picture with no
 // pixels changes nothing and gives false. The caller redraws the views.
 bool PasteFrame(const Picture& pasted, Picture& working);
+
+// The colour a picture takes for a pixel of an image with transparency:
+// the key colour where the pixel is at least half transparent, else its own.
+inline Rgb PictureColour(Rgba pixel) { return pixel.alpha < 128 ? kKeyColour : pixel.rgb(); }

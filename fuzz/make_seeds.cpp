@@ -1,10 +1,11 @@
 // Writes the fuzzers' starting corpora with the tests' own builders:
-// make_seeds DIR creates DIR/zn, DIR/icon and DIR/ani.
+// make_seeds DIR creates DIR/zn, DIR/icon, DIR/ani and DIR/gif.
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "builders/GifBuilder.h"
 #include "builders/IconBuilder.h"
 #include "builders/RiffBuilder.h"
 #include "builders/ZNBuilder.h"
@@ -78,5 +79,26 @@ int main(int argc, char** argv) {
           ZNBuilder().currentHeader(2, 2.0).frame(10, icons[1]).frame(5, icons[6]).compressed());
 
     Write(root / "ani", "cursor.ani", SampleCursor(icons));
+
+    // Every disposal, transparency, a local table, interlace, a frame
+    // partly outside the screen and a comment.
+    const std::vector<Rgb> colours(kStandardColours.begin(), kStandardColours.end());
+    auto stripes = [](int left, int top, int width, int height, int disposal) {
+        GifImage image = GifRect(left, top, width, height, [](int x, int y) { return (x + y) % 16; });
+        image.disposal = disposal;
+        image.transparent = disposal;
+        return image;
+    };
+    GifImage interlaced = stripes(2, 2, 9, 11, DISPOSE_DO_NOT);
+    interlaced.interlace = true;
+    interlaced.colours = {{10, 20, 30}, {200, 100, 50}, {250, 250, 250}};
+    Write(root / "gif", "animation.gif",
+          GifBuilder(16, 16, colours)
+              .comment("seed")
+              .image(stripes(0, 0, 16, 16, DISPOSAL_UNSPECIFIED))
+              .image(stripes(4, 4, 8, 8, DISPOSE_BACKGROUND))
+              .image(stripes(8, 8, 12, 12, DISPOSE_PREVIOUS))
+              .image(interlaced)
+              .bytes());
     return 0;
 }

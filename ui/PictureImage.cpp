@@ -1,5 +1,7 @@
 #include "ui/PictureImage.h"
 
+#include "core/Conversion.h"
+
 QImage ToQImage(const Picture& picture, QRect area) {
     area &= QRect(0, 0, picture.width(), picture.height());
     QImage image(area.size(), QImage::Format_RGB32);
@@ -20,8 +22,7 @@ Picture FromQImage(const QImage& image) {
         const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
         for (int x = 0; x < argb.width(); ++x) {
             const QRgb p = line[x];
-            picture.set(x, y, qAlpha(p) < 128 ? kKeyColour
-                                              : Rgb{uint8_t(qRed(p)), uint8_t(qGreen(p)), uint8_t(qBlue(p))});
+            picture.set(x, y, PictureColour({uint8_t(qRed(p)), uint8_t(qGreen(p)), uint8_t(qBlue(p)), uint8_t(qAlpha(p))}));
         }
     }
     return picture;

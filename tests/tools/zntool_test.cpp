@@ -13,7 +13,9 @@
 #include <gtest/gtest.h>
 #include <sstream>
 
+#include "builders/GifBuilder.h"
 #include "builders/IconBuilder.h"
+#include "builders/PngBuilder.h"
 #include "builders/RiffBuilder.h"
 #include "builders/ZNBuilder.h"
 #include "core/AnimationLoader.h"
@@ -613,6 +615,67 @@ TEST_F(ZntoolTest, CursorPlaysInGdkPixbuf) {
     EXPECT_EQ(frames[3].image, Pattern(0)) << "three frames, then the loop starts again";
 }
 
+// ---- GIF and PNG strip input ------------------------------------------------
+
+TEST_F(ZntoolTest, GifAndPngStripsComeBackAsTheSameFrames) {
+    const std::vector<int32_t> rates{10, 20, 1, 7, 33, 32736};
+    const std::string in = WriteZN("in.zn", Document(rates));
+    ASSERT_EQ(Zntool({"convert", in, At("walk.gif"), "--scale", "3"}).status, 0);
+    ASSERT_EQ(Zntool({"convert", in, At("strip.png"), "--scale", "2"}).status, 0);
+
+    const Outcome gif = Zntool({"convert", At("walk.gif"), At("walk.zn"), "--author", "Ann"});
+    const Outcome png = Zntool({"convert", "--to", "zn", "--author", "Ann", "--rate", "7", At("strip.png"), "-o", At("out")});
+
+    ASSERT_EQ(gif.status, 0) << gif.err;
+    ASSERT_EQ(png.status, 0) << png.err;
+    const TDocument fromGif = LoadAnimation(At("walk.zn"));
+    const TDocument fromPng = LoadAnimation(At("out/strip.zn"));
+    EXPECT_EQ(fromGif.title, "walk") << "titled after the file";
+    EXPECT_EQ(fromPng.title, "strip");
+    ASSERT_EQ(fromGif.Count(), 6);
+    ASSERT_EQ(fromPng.Count(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(fromGif.FrameAt(i + 1).icon->image(), Pattern(i)) << "frame " << i;
+        EXPECT_EQ(fromPng.FrameAt(i + 1).icon->image(), Pattern(i)) << "frame " << i;
+        EXPECT_NEAR(fromGif.FrameAt(i + 1).rate, rates[size_t(i)], 1) << "through 1/100 s and back";
+        EXPECT_EQ(fromPng.FrameAt(i + 1).rate, 7);
+    }
+}
+
+TEST_F(ZntoolTest, UnreadablePicturesAreNamedAndLeaveNoOutput) {
+    const std::vector<Rgb> colours{{0, 0, 0}, {255, 0, 0}};
+    const auto dot = test::GifRect(0, 0, 1, 1, [](int, int) { return 1; });
+    test::GifBuilder manyFrames(1, 1, colours), manyPixels(4096, 4096, colours);
+    for (int i = 0; i <= 32767; ++i) manyFrames.image(dot);
+    for (int i = 0; i < 17; ++i) manyPixels.image(dot);
+    const auto checks = test::GifRect(0, 0, 8, 8, [](int x, int y) { return (x ^ y) & 1; });
+    std::vector<uint8_t> truncated = test::GifBuilder(8, 8, colours).image(checks).bytes(), damaged = truncated;
+    truncated.resize(truncated.size() - 6);
+    // The last codes before the block terminator and the trailer.
+    std::fill(damaged.end() - 8, damaged.end() - 2, 0xFF);
+    const std::vector<std::tuple<std::string, std::vector<uint8_t>, std::string>> cases{
+        {"text.gif", {'h', 'e', 'l', 'l', 'o', '!', '!'}, "not a GIF file"},
+        {"wide.gif", test::GifBuilder(4097, 16, colours).image(dot).bytes(),
+         "the GIF's logical screen is 4097×16 pixels; at most 4096×4096 are read"},
+        {"frames.gif", manyFrames.bytes(), "the GIF has more than 32767 frames"},
+        {"pixels.gif", manyPixels.bytes(), "the GIF's frames come to more than 256 M pixels"},
+        {"cut.gif", truncated, "the GIF ends early, in frame 1"},
+        {"lzw.gif", damaged, "damaged GIF, in frame 1: Image is defective, decoding aborted"},
+        {"text.png", {'h', 'e', 'l', 'l', 'o'}, "not a PNG file"},
+        {"shape.png", EncodePng(test::MakeImage(30, 20, [](int, int) { return Clear(); })),
+         "a PNG strip holds square frames side by side, so its width must be a whole multiple of its height; "
+         "this picture is 30×20"},
+        {"long.png", EncodePng(test::MakeImage(32768, 1, [](int, int) { return Clear(); })),
+         "the strip has more than 32767 frames"},
+    };
+    for (const auto& [name, bytes, message] : cases) {
+        const Outcome run = Zntool({"convert", WriteBytes(name, bytes), At("out.zn"), "--author", "A"});
+        EXPECT_EQ(run.status, 1) << name;
+        EXPECT_EQ(run.err, "zntool: " + At(name) + ": " + message + "\n");
+        EXPECT_FALSE(fs::exists(At("out.zn"))) << name;
+    }
+}
+
 // ---- several inputs ---------------------------------------------------------
 
 TEST_F(ZntoolTest, SeveralInputsGoIntoTheFolderWithProgress) {
@@ -694,7 +757,10 @@ TEST_F(ZntoolTest, WrongUsageExitsWithStatusTwoAndTouchesNothing) {
         {{"convert", "--to", "gif", in}, "--to FORMAT needs -o DIR"},
         {{"convert", in, "-o", At("d")}, "-o DIR needs --to FORMAT"},
         {{"convert", "--to", "bmp", in, "-o", At("d")}, "unknown format 'bmp'; use zn, gif, png or ani"},
-        {{"convert", "--to", "gif", in, At("x.txt"), "-o", At("d")}, "'" + At("x.txt") + "' is not a .zn or .ani file"},
+        {{"convert", "--to", "gif", in, At("x.txt"), "-o", At("d")},
+         "'" + At("x.txt") + "' is not a .zn, .ani, .gif or .png file"},
+        {{"convert", in, out, "--rate", "5"}, "'--rate' applies only to .png strip input"},
+        {{"convert", At("s.png"), At("o.zn"), "--rate", "0"}, "--rate must be a whole number from 1 to 32736"},
         {{"convert", "--to", "gif", in, At("sub/in.ani"), "-o", At("d")},
          "'" + in + "' and '" + At("sub/in.ani") + "' would both be written to '" + At("d/in.gif") + "'"},
     };

@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "PictureImport.h"
 #include "TextEncoding.h"
 #include "core/AnimationLoader.h"
 #include "core/Document.h"
@@ -33,7 +34,7 @@ const std::set<std::string> kFieldOptions{
 };
 const std::set<std::string> kValueOptions{
     "--title", "--author", "--category", "--email", "--homepage", "--copyright", "--comments",
-    "--scale", "--to", "-o",
+    "--scale", "--to", "-o", "--rate",
 };
 
 // The options and operands of one command, in the order given.
@@ -99,10 +100,20 @@ int ScaleValue(const std::string& value) {
     return scale;
 }
 
-void CheckInputs(const std::vector<std::string>& inputs) {
+int RateValue(const std::string& value) {
+    const bool digits = !value.empty() && value.size() <= 5 &&
+                        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const int rate = digits ? std::stoi(value) : 0;
+    if (rate < 1 || rate > kMaxRate)
+        throw EUsageError("--rate must be a whole number from 1 to " + std::to_string(kMaxRate));
+    return rate;
+}
+
+void CheckInputs(const std::vector<std::string>& inputs, bool pictures = false) {
     for (const std::string& input : inputs)
-        if (KindOfPath(input) == AnimationKind::Other)
-            throw EUsageError("'" + DisplayName(input) + "' is not a .zn or .ani file");
+        if (KindOfPath(input) == AnimationKind::Other && !(pictures && IsPictureInput(input)))
+            throw EUsageError("'" + DisplayName(input) + (pictures ? "' is not a .zn, .ani, .gif or .png file"
+                                                                   : "' is not a .zn or .ani file"));
 }
 
 // Options that only one command knows are refused by the other, so a
@@ -144,6 +155,14 @@ void ReadConvertOptions(const Words& words, Invocation& inv) {
     if (inv.format == OutputFormat::Gif || inv.format == OutputFormat::Png) allowed = {"--scale"};
     for (const auto& [name, value] : words.values) {
         if (name == "--to" || name == "-o") continue;
+        if (name == "--rate") {
+            // It times what the input lacks, whatever the output.
+            const bool strip = std::any_of(inv.jobs.begin(), inv.jobs.end(),
+                                           [](const ConvertJob& job) { return FormatOfPath(job.input) == OutputFormat::Png; });
+            if (!strip) throw EUsageError("'--rate' applies only to .png strip input");
+            inv.stripRate = RateValue(value);
+            continue;
+        }
         if (!allowed.count(name)) throw EUsageError("'" + name + "' does not apply to " + OptionLabel(inv.format));
         if (name == "--title") inv.fields.title = FieldText(name, value);
         if (name == "--author") inv.fields.authorName = FieldText(name, value);
@@ -192,7 +211,7 @@ Invocation ParseConvert(const Words& words) {
     }
     std::vector<std::string> inputs;
     for (const ConvertJob& job : inv.jobs) inputs.push_back(job.input);
-    CheckInputs(inputs);
+    CheckInputs(inputs, true);
     ReadConvertOptions(words, inv);
     return inv;
 }
@@ -235,14 +254,16 @@ const char* HelpText() {
   zntool convert [OPTIONS] IN OUT
   zntool convert --to FORMAT [OPTIONS] IN... -o DIR
 
-Inspect and convert Zintra animations (.zn) and animated cursors (.ani).
+Inspect and convert Zintra animations (.zn) and animated cursors (.ani);
+convert also reads animated GIFs and PNG sprite strips.
 
 info      Shows each file's layout, version, information fields, frames,
           each frame's rate (in 1/60 s) and the loop's total time.
   --json    The same as a JSON array, one object per file.
 
-convert   Reads IN as the editor's Open does and writes OUT in the format
-          its extension names:
+convert   Reads IN as the editor's Open does (a .gif or .png frame by frame
+          as the editor pastes pictures, titled after its file name) and
+          writes OUT in the format its extension names:
             .zn   a ZN animation (needs a title and an author name)
             .gif  an animated GIF that loops forever
             .png  a sprite strip of all frames, left to right
@@ -253,6 +274,8 @@ convert   Reads IN as the editor's Open does and writes OUT in the format
   --category NAME, --email TEXT, --homepage TEXT, --copyright TEXT,
   --comments TEXT                      set these fields (.zn only)
   --scale N     enlarge .gif and .png output N times (1 to 64)
+  --rate N      each frame's rate in 1/60 s for .png strip input, whose
+                width is a whole number of square frames (default 10)
 
 Categories: Animals, Cartoons, Food, Games, Holidays, Misc, Objects,
 Patterns, People, Places, Planets, Plants, Sports, Symbols,

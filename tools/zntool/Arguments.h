@@ -40,10 +40,12 @@ struct Invocation {
     OutputFormat format = OutputFormat::ZN;
     FieldOptions fields;
     int scale = 1;
+    int32_t stripRate = 10;    // --rate: every frame of a PNG strip input, in 1/60 s
     std::string outputFolder;  // only when several inputs go to one folder
 };
 
 inline constexpr int kMaxScale = 64;
+inline constexpr int32_t kMaxRate = 32736;  // what the editor's rate box offers
 // What the information dialog lets the user type into one field.
 inline constexpr size_t kMaxFieldLength = 255;
 

@@ -5,6 +5,7 @@
 #include "AniWriter.h"
 #include "Failure.h"
 #include "GifWriter.h"
+#include "PictureImport.h"
 #include "PngWriter.h"
 #include "TextEncoding.h"
 #include "core/AnimationLoader.h"
@@ -64,7 +65,7 @@ std::vector<uint8_t> Encode(const TDocument& document, const Invocation& invocat
 void ConvertAnimation(const ConvertJob& job, const Invocation& invocation) {
     TDocument document;
     try {
-        document = LoadAnimation(job.input);
+        document = LoadInput(job.input, invocation.stripRate);
     } catch (const EZintraError& error) {
         throw EFileFailure(job.input, ReadFailureReason(job.input, error));
     }

@@ -1,0 +1,31 @@
+#pragma once
+// Animated GIFs and PNG sprite strips as new documents. Each frame becomes
+// a frame icon the way a pasted picture does: scaled to 16×16, pixels at
+// least half transparent transparent, the rest reduced to the standard
+// colours.
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "core/Document.h"
+
+// A strip is decoded whole, so its pixels are bounded before decoding.
+inline constexpr uint64_t kMaxStripPixels = uint64_t(16) << 20;
+
+// .gif or .png, by the extension in lower case.
+bool IsPictureInput(const std::string& path);
+
+// A frame's rate in 1/60 s for a GIF delay in 1/100 s: rounded, at least
+// 1; 0 and 1 mean about 1/10 s in every browser.
+int32_t RateFromGifDelay(int delay);
+
+std::unique_ptr<TFrameIcon> IconFromImage(const IconImage& image);
+
+// Throw EReadError saying what is wrong. The title is left empty.
+TDocument LoadGifAnimation(std::span<const uint8_t> bytes);
+TDocument LoadPngStrip(std::span<const uint8_t> bytes, int32_t rate);
+
+// Any input zntool converts: pictures here (untitled, as they carry no title),
+// and the rest as the editor's Open reads them.
+TDocument LoadInput(const std::string& path, int32_t stripRate);
