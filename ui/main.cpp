@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
@@ -109,6 +110,7 @@ TFrmMain::TFrmMain(IWindowServices& services, QWidget* parent)
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     setFixedSize(514, 373);
+    setAcceptDrops(true);
     CreateControls();
     CreateFileDialogs();
     ConnectHandlers();
@@ -241,6 +243,10 @@ TFrameCanvas& TFrmMain::Canvas() {
 }
 
 void TFrmMain::RunCommand(const std::function<void()>& command) {
+    // Counted, so that nothing is dropped on the window while a command's
+    // dialog or message box is up.
+    ++m_commandsRunning;
+    const auto done = qScopeGuard([this] { --m_commandsRunning; });
     try {
         command();
     } catch (const std::exception& error) {
