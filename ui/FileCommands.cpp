@@ -108,8 +108,8 @@ void TFrmMain::FinishOpen() {
 }
 
 void TFrmMain::OpenSoon(const QString& path) {
-    // Queued, so the open runs from the event loop like any command and
-    // the window is already on screen when its messages appear.
+    // Queued, so the open runs from the event loop like any command, after
+    // start-up or the drop that asked for it has finished.
     QTimer::singleShot(0, this, [this, path] { RunCommand([this, &path] { OpenFile(path); }); });
 }
 

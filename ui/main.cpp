@@ -110,8 +110,11 @@ TFrmMain::TFrmMain(IWindowServices& services, QWidget* parent)
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     setFixedSize(514, 373);
-    setAcceptDrops(true);
     CreateControls();
+    // A file dropped anywhere on the window opens, the rate box included,
+    // which would otherwise take the file's name as text.
+    setAcceptDrops(true);
+    Edit5->setAcceptDrops(false);
     CreateFileDialogs();
     ConnectHandlers();
     m_hints = new HintTracker(this, [this](const QString& hint) { StatusBar1->setPanelText(0, hint); });

@@ -64,7 +64,7 @@ entries() {
     local icon program
     icon=$(sed -n 's/^Icon=//p' "$entry") program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
     [ -x "$prefix/bin/$program" ] || fail "$entry starts $program, which is not installed"
-    [ -e "$share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "$entry: no scalable icon $icon"
+    compgen -G "$share/icons/hicolor/*/apps/$icon.*" >/dev/null || fail "$entry: no icon $icon installed"
   done
   # Every picture has the size its folder names, and every icon every size.
   for size in 16 32 48 64 128 256; do
@@ -105,7 +105,7 @@ manuals() {
     [ ! -s "$work/warnings" ] || fail "$page: $(cat "$work/warnings")"
     grep -q "^NAME" "$work/page" || fail "$page has no NAME section"
     # The page tells of every option the program's help names.
-    for option in $(QT_QPA_PLATFORM=offscreen "$program" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
+    for option in $(QT_QPA_PLATFORM=offscreen timeout 20 "$program" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
       grep -q -- "$option" "$work/page" || fail "$page does not mention $option"
     done
   done

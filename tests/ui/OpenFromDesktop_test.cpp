@@ -134,6 +134,7 @@ TEST_F(OpenFromDesktop, DroppedAnimationsOpen) {
     EXPECT_TRUE(Drop({QUrl::fromLocalFile(Write("spin.ani", test::SampleCursor({icon, icon})))}));
     EXPECT_EQ(window.Document().title, "Sample");
     EXPECT_EQ(window.Document().Count(), 2);
+    EXPECT_FALSE(window.Edit5->acceptDrops()) << "a drop on the rate box reaches the window";
 }
 
 TEST_F(OpenFromDesktop, OtherDropsAreRefused) {
