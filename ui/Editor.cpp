@@ -1,9 +1,12 @@
 // Zintra Editor: start-up. The three windows are made in the order main
 // window, information dialog, preview window, all hidden; the event loop
-// then shows the main window and runs until it is closed.
+// then shows the main window and runs until it is closed. A file named on
+// the command line opens once the window is shown.
 #include <QIcon>
+#include <cstdio>
 
 #include "ui/Application.h"
+#include "ui/CommandLine.h"
 #include "ui/QtServices.h"
 #include "ui/information.h"
 #include "ui/main.h"
@@ -11,8 +14,30 @@
 
 #include "ui/icons/zintra-editor.xpm"
 
+namespace {
+
+void Print(std::FILE* stream, const QString& text) { std::fputs(text.toLocal8Bit().constData(), stream); }
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Help and version need no window system, so they work without a display.
+    QStringList rawArguments;
+    for (int i = 1; i < argc; ++i) rawArguments << QString::fromLocal8Bit(argv[i]);
+    const TEditorCommandLine early = ParseEditorCommandLine(rawArguments);
+    if (early.action == TEditorCommandLine::Action::Help || early.action == TEditorCommandLine::Action::Version) {
+        Print(stdout, early.action == TEditorCommandLine::Action::Help ? EditorHelpText() : EditorVersionText());
+        return 0;
+    }
+
     TApplication application(argc, argv);
+    const TEditorCommandLine commandLine = ParseEditorCommandLine(application.arguments().mid(1));
+    if (commandLine.action == TEditorCommandLine::Action::Wrong) {
+        Print(stderr, QStringLiteral("zintra-editor: %1\nTry 'zintra-editor --help' for more information.\n")
+                          .arg(commandLine.error));
+        return 2;
+    }
+    Print(stderr, IgnoredFilesText(commandLine));
     application.setApplicationName(QStringLiteral("zintra-editor"));
     application.setDesktopFileName(QStringLiteral("zintra-editor"));
     application.setWindowIcon(QIcon(QPixmap(zintra_editor_xpm)));
@@ -26,5 +51,6 @@ int main(int argc, char** argv) {
     FrmMain.SetWindows(&FrmInformation, &FrmPreview);
 
     FrmMain.show();
+    if (!commandLine.file.isEmpty()) FrmMain.OpenSoon(commandLine.file);
     return application.exec();
 }

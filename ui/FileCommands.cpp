@@ -1,8 +1,15 @@
 // The main window's file commands: Open replaces the document with a ZN
-// file or an animated cursor, Save writes it as a ZN file.
+// file or an animated cursor, Save writes it as a ZN file. A file named on
+// the command line or dropped on the window opens as Open opens it.
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QString>
+#include <QTimer>
+#include <QUrl>
 
 #include "core/AnimationLoader.h"
 #include "core/Canvas.h"
@@ -34,6 +41,23 @@ private:
 
 std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
+// The one local .zn or .ani file a drag carries; empty for anything else.
+QString DroppedAnimation(const QMimeData& data) {
+    const QList<QUrl> urls = data.urls();
+    if (urls.size() != 1 || !urls[0].isLocalFile()) return {};
+    const QString path = urls[0].toLocalFile();
+    return KindOfPath(LocalPath(path)) == AnimationKind::Other ? QString() : path;
+}
+
+// A dropped file is only ever read, never moved: a file manager deletes the
+// source of a move once the drop has succeeded.
+bool AcceptAsCopy(QDropEvent& event) {
+    if (!(event.possibleActions() & Qt::CopyAction)) return false;
+    event.setDropAction(Qt::CopyAction);
+    event.accept();
+    return true;
+}
+
 }  // namespace
 
 void TFrmMain::CreateFileDialogs() {
@@ -45,12 +69,12 @@ void TFrmMain::CreateFileDialogs() {
 }
 
 void TFrmMain::FlatSpeedButton3Click() {
-    const TOnExit restore([this] {
-        SetStatusText(0, QString());
-        m_services.SetBusyCursor(false);
-        setEnabled(true);
-    });
-    if (!m_services.RunOpenDialog(this, OpenDialog1)) return;
+    if (m_services.RunOpenDialog(this, OpenDialog1)) OpenFile(OpenDialog1.fileName);
+    else FinishOpen();
+}
+
+void TFrmMain::OpenFile(const QString& path) {
+    const TOnExit restore([this] { FinishOpen(); });
     m_services.SetBusyCursor(true);
     setEnabled(false);
     repaint();
@@ -60,7 +84,7 @@ void TFrmMain::FlatSpeedButton3Click() {
     TDocument opened;
     Picture firstFrame(kFrameSize, kFrameSize);
     try {
-        opened = LoadAnimation(LocalPath(OpenDialog1.fileName), [this] {
+        opened = LoadAnimation(LocalPath(path), [this] {
             SetStatusText(0, kBusyText);
             StatusBar1->repaint();
         });
@@ -75,6 +99,38 @@ void TFrmMain::FlatSpeedButton3Click() {
     ShowFrameRate(1);
     Canvas().bitmap() = std::move(firstFrame);
     RedrawCanvas();
+}
+
+void TFrmMain::FinishOpen() {
+    SetStatusText(0, QString());
+    m_services.SetBusyCursor(false);
+    setEnabled(true);
+}
+
+void TFrmMain::OpenSoon(const QString& path) {
+    // Queued, so the open runs from the event loop like any command, after
+    // start-up or the drop that asked for it has finished.
+    QTimer::singleShot(0, this, [this, path] { RunCommand([this, &path] { OpenFile(path); }); });
+}
+
+bool TFrmMain::TakesDrops() const {
+    return isEnabled() && m_commandsRunning == 0 && !QApplication::activeModalWidget();
+}
+
+void TFrmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (TakesDrops() && !DroppedAnimation(*event->mimeData()).isEmpty() && AcceptAsCopy(*event)) return;
+    event->ignore();
+}
+
+void TFrmMain::dropEvent(QDropEvent* event) {
+    const QString path = DroppedAnimation(*event->mimeData());
+    if (!TakesDrops() || path.isEmpty() || !AcceptAsCopy(*event)) {
+        event->ignore();
+        return;
+    }
+    // Opened after the drop has returned: the file manager waits for the
+    // drop to finish, and an error message would keep it waiting.
+    OpenSoon(path);
 }
 
 void TFrmMain::FlatSpeedButton4Click() {

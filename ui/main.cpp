@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
@@ -110,6 +111,10 @@ TFrmMain::TFrmMain(IWindowServices& services, QWidget* parent)
     setAutoFillBackground(true);
     setFixedSize(514, 373);
     CreateControls();
+    // A file dropped anywhere on the window opens, the rate box included,
+    // which would otherwise take the file's name as text.
+    setAcceptDrops(true);
+    Edit5->setAcceptDrops(false);
     CreateFileDialogs();
     ConnectHandlers();
     m_hints = new HintTracker(this, [this](const QString& hint) { StatusBar1->setPanelText(0, hint); });
@@ -241,6 +246,10 @@ TFrameCanvas& TFrmMain::Canvas() {
 }
 
 void TFrmMain::RunCommand(const std::function<void()>& command) {
+    // Counted, so that nothing is dropped on the window while a command's
+    // dialog or message box is up.
+    ++m_commandsRunning;
+    const auto done = qScopeGuard([this] { --m_commandsRunning; });
     try {
         command();
     } catch (const std::exception& error) {

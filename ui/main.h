@@ -76,6 +76,11 @@ public:
     void FlatSpeedButton5Click();  // New
     void FlatSpeedButton3Click();  // Open, in FileCommands.cpp
     void FlatSpeedButton4Click();  // Save, in FileCommands.cpp
+    // Open's work once a path is chosen: for the dialog, the command line
+    // and a dropped file alike.
+    void OpenFile(const QString& path);
+    // Opens path from the event loop, once the running event is done.
+    void OpenSoon(const QString& path);
     void FlatSpeedButton1Click();  // Add Frame
     void FlatSpeedButton2Click();  // Remove Frame
     void UpDown1Changing();
@@ -127,12 +132,19 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // A .zn or .ani file dropped on the window opens, unless a dialog is up.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();
     // The open and save dialogs' filters and default extensions.
     void CreateFileDialogs();
+    // Open's last steps, however it ends: no status text, normal cursor,
+    // window enabled.
+    void FinishOpen();
+    bool TakesDrops() const;
     void ConnectHandlers();
     // Repaints only what the last canvas operation changed.
     void ShowCanvasChanges();
@@ -141,4 +153,5 @@ private:
     TDocument m_document;
     std::unique_ptr<TFrameCanvas> m_canvas;
     HintTracker* m_hints = nullptr;
+    int m_commandsRunning = 0;
 };

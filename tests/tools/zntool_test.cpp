@@ -576,6 +576,41 @@ TEST_F(ZntoolTest, PngScaleEnlargesEveryFrame) {
     EXPECT_EQ(Crop(strip, 32, 32), Enlarged(Pattern(1), 2));
 }
 
+// ---- thumbnail --------------------------------------------------------------
+
+TEST_F(ZntoolTest, ThumbnailIsTheFirstFrameAtTheLargestMultipleOf16) {
+    const std::string in = WriteZN("in.zn", Document({10, 20}));
+    const std::vector<std::pair<std::vector<std::string>, int>> cases{
+        {{}, 8}, {{"--size", "100"}, 6}, {{"--size=16"}, 1}, {{"--size", "31"}, 1}, {{"--size", "5000"}, 64},
+    };
+    for (const auto& [options, scale] : cases) {
+        std::vector<std::string> args{"thumbnail", in, At("thumb.png")};
+        args.insert(args.end(), options.begin(), options.end());
+        const Outcome run = Zntool(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(ReadPng(At("thumb.png")), Enlarged(Pattern(0), scale)) << "scale " << scale;
+    }
+}
+
+TEST_F(ZntoolTest, ThumbnailReadsCursorsByNameAndAnythingElseAsZN) {
+    const std::string cursor = WriteBytes("spin.ani", Cursor("Spin", "", {Pattern(3), Pattern(4)}, {5, 5}));
+    const std::string unnamed = WriteBytes("copy-of-file", EncodeZNFile(Document({10})));
+    ASSERT_EQ(Zntool({"thumbnail", cursor, At("a.png"), "--size", "16"}).status, 0);
+    ASSERT_EQ(Zntool({"thumbnail", unnamed, At("b.png"), "--size", "16"}).status, 0);
+    EXPECT_EQ(ReadPng(At("a.png")), Pattern(3));
+    EXPECT_EQ(ReadPng(At("b.png")), Pattern(0));
+}
+
+TEST_F(ZntoolTest, ThumbnailOfABadFileFailsAndWritesNothing) {
+    const std::string bad = WriteBytes("bad.zn", test::Text("ZNFIL but nothing more"));
+    for (const std::string& in : {bad, At("missing.zn"), WriteBytes("noframes.zn", test::ZNBuilder().currentHeader(0).compressed())}) {
+        const Outcome run = Zntool({"thumbnail", in, At("thumb.png")});
+        EXPECT_EQ(run.status, 1) << in;
+        EXPECT_EQ(run.err.rfind("zntool: " + in + ": ", 0), 0u) << run.err;
+    }
+    EXPECT_FALSE(fs::exists(At("thumb.png")));
+}
+
 // ---- convert to ANI ---------------------------------------------------------
 
 TEST_F(ZntoolTest, CursorReadsBackToTheSameFramesAndRates) {
@@ -761,6 +796,11 @@ TEST_F(ZntoolTest, WrongUsageExitsWithStatusTwoAndTouchesNothing) {
          "'" + At("x.txt") + "' is not a .zn, .ani, .gif or .png file"},
         {{"convert", in, out, "--rate", "5"}, "'--rate' applies only to .png strip input"},
         {{"convert", At("s.png"), At("o.zn"), "--rate", "0"}, "--rate must be a whole number from 1 to 32736"},
+        {{"thumbnail", in}, "thumbnail needs an input file and an output file"},
+        {{"thumbnail", in, out, "--size", "8"}, "--size must be a whole number of pixels, at least 16"},
+        {{"thumbnail", in, out, "--size", "big"}, "--size must be a whole number of pixels, at least 16"},
+        {{"thumbnail", in, out, "--scale", "2"}, "'--scale' is not an option of thumbnail"},
+        {{"convert", in, out, "--size", "32"}, "'--size' is not an option of convert"},
         {{"convert", "--to", "gif", in, At("sub/in.ani"), "-o", At("d")},
          "'" + in + "' and '" + At("sub/in.ani") + "' would both be written to '" + At("d/in.gif") + "'"},
     };

@@ -61,7 +61,7 @@ Words SplitWords(const std::vector<std::string>& args) {
         } else {
             const size_t equals = arg.find('=');
             const std::string name = arg.substr(0, equals);
-            if (!kValueOptions.count(name)) throw EUsageError("unknown option '" + arg + "'");
+            if (!kValueOptions.count(name) && name != "--size") throw EUsageError("unknown option '" + arg + "'");
             if (equals != std::string::npos) {
                 words.values[name] = arg.substr(equals + 1);
             } else if (i + 1 < args.size()) {
@@ -216,6 +216,26 @@ Invocation ParseConvert(const Words& words) {
     return inv;
 }
 
+int ThumbnailSize(const std::string& value) {
+    const bool digits = !value.empty() && value.size() <= 9 &&
+                        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const int size = digits ? std::stoi(value) : 0;
+    if (size < kFrameSize) throw EUsageError("--size must be a whole number of pixels, at least 16");
+    // Larger requests get the largest thumbnail; file managers scale it.
+    return std::min(size, kMaxThumbnailSize);
+}
+
+Invocation ParseThumbnail(const Words& words) {
+    RefuseOptions(words, {"--size"}, "thumbnail");
+    if (words.operands.size() != 2) throw EUsageError("thumbnail needs an input file and an output file");
+    Invocation inv;
+    inv.command = Invocation::Command::Thumbnail;
+    inv.jobs.push_back({words.operands[0], words.operands[1]});
+    if (const auto size = words.values.find("--size"); size != words.values.end())
+        inv.thumbnailSize = ThumbnailSize(size->second);
+    return inv;
+}
+
 }  // namespace
 
 std::optional<OutputFormat> FormatOfPath(const std::string& path) {
@@ -239,12 +259,13 @@ Invocation ParseArguments(const std::vector<std::string>& args) {
     if (args.empty()) throw EUsageError("no command given");
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") return Invocation{};
-    if (command != "info" && command != "convert") {
+    if (command != "info" && command != "convert" && command != "thumbnail") {
         if (!command.empty() && command[0] == '-') throw EUsageError("unknown option '" + command + "'");
         throw EUsageError("unknown command '" + command + "'");
     }
     const Words words = SplitWords(args);
     if (words.help) return Invocation{};
+    if (command == "thumbnail") return ParseThumbnail(words);
     return command == "info" ? ParseInfo(words) : ParseConvert(words);
 }
 
@@ -253,6 +274,7 @@ const char* HelpText() {
   zntool info [--json] FILE...
   zntool convert [OPTIONS] IN OUT
   zntool convert --to FORMAT [OPTIONS] IN... -o DIR
+  zntool thumbnail [--size N] IN OUT
 
 Inspect and convert Zintra animations (.zn) and animated cursors (.ani);
 convert also reads animated GIFs and PNG sprite strips.
@@ -276,6 +298,12 @@ convert   Reads IN as the editor's Open does (a .gif or .png frame by frame
   --scale N     enlarge .gif and .png output N times (1 to 64)
   --rate N      each frame's rate in 1/60 s for .png strip input, whose
                 width is a whole number of square frames (default 10)
+
+thumbnail Writes the first frame of IN as a PNG picture OUT, the way file
+          managers show the file: enlarged without smoothing, transparent
+          pixels kept. IN is read as a ZN file unless its name ends in .ani.
+  --size N      the largest multiple of 16 pixels within N (default 128;
+                at most 1024)
 
 Categories: Animals, Cartoons, Food, Games, Holidays, Misc, Objects,
 Patterns, People, Places, Planets, Plants, Sports, Symbols,

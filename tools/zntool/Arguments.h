@@ -28,7 +28,7 @@ struct ConvertJob {
 };
 
 struct Invocation {
-    enum class Command { Help, Info, Convert };
+    enum class Command { Help, Info, Convert, Thumbnail };
     Command command = Command::Help;
 
     // info
@@ -42,10 +42,14 @@ struct Invocation {
     int scale = 1;
     int32_t stripRate = 10;    // --rate: every frame of a PNG strip input, in 1/60 s
     std::string outputFolder;  // only when several inputs go to one folder
+
+    // thumbnail: one job; the largest edge in pixels, at most kMaxThumbnailSize
+    int thumbnailSize = 128;
 };
 
 inline constexpr int kMaxScale = 64;
 inline constexpr int32_t kMaxRate = 32736;  // what the editor's rate box offers
+inline constexpr int kMaxThumbnailSize = 16 * kMaxScale;
 // What the information dialog lets the user type into one field.
 inline constexpr size_t kMaxFieldLength = 255;
 

@@ -1,5 +1,5 @@
 // zntool: inspect and convert Zintra animations and animated cursors from
-// the command line.
+// the command line, and make their thumbnails for file managers.
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -11,6 +11,7 @@
 #include "Failure.h"
 #include "Info.h"
 #include "TextEncoding.h"
+#include "Thumbnail.h"
 #include "formats/Errors.h"
 
 namespace {
@@ -66,6 +67,16 @@ int RunConvert(const Invocation& invocation) {
     return status;
 }
 
+int RunThumbnail(const Invocation& invocation) {
+    try {
+        WriteThumbnail(invocation.jobs.front(), invocation.thumbnailSize);
+    } catch (const EFileFailure& failure) {
+        Report(failure.path(), failure.what());
+        return kFileFailed;
+    }
+    return kSuccess;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -83,6 +94,7 @@ int main(int argc, char** argv) {
         case Invocation::Command::Help: std::cout << HelpText(); break;
         case Invocation::Command::Info: status = RunInfo(invocation); break;
         case Invocation::Command::Convert: status = RunConvert(invocation); break;
+        case Invocation::Command::Thumbnail: status = RunThumbnail(invocation); break;
         }
     } catch (const std::bad_alloc&) {
         std::cerr << "zntool: out of memory\n";

@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Does what a desktop does with the installed files, using the desktop's own
+# tools, on a fresh install into a temporary prefix.
+# Usage: desktop_test.sh CHECK BUILD_DIR SOURCE_DIR SAMPLES_PROGRAM
+set -euo pipefail
+check=$1 build=$2 source=$3 samples=$4
+# Opening from the menu entry needs a real X server; a virtual one here.
+if [ "$check" = launch ] && [ -z "${ZINTRA_IN_XVFB:-}" ]; then
+  command -v xvfb-run >/dev/null || { echo "missing xvfb-run (tools/setup installs it)"; [ -n "${CI:-}" ] && exit 1 || exit 77; }
+  ZINTRA_IN_XVFB=1 exec timeout 120 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@" </dev/null
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/usr share=$work/usr/share files=$work/files
+cmake --install "$build" --prefix "$prefix" >/dev/null
+"$samples" "$files"
+# Only the fresh install and the system: no user settings of this machine.
+export HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/config
+export XDG_DATA_DIRS=$share:/usr/share XDG_CONFIG_DIRS=$work/home/xdg
+status=0
+fail() { echo "FAIL: $*" >&2; status=1; }
+expect() { [ "$2" = "$3" ] || fail "$1: expected '$3', got '$2'"; }
+
+mime() {
+  update-mime-database "$share/mime"
+  update-desktop-database "$share/applications"
+  # File::MimeInfo for a desktop xdg-mime does not know, GIO for GNOME.
+  for desktop in X-Generic GNOME; do
+    export XDG_CURRENT_DESKTOP=$desktop
+    for f in "walk one.zn" plain.zn "plain copy"; do
+      expect "$desktop type of $f" "$(xdg-mime query filetype "$files/$f")" application/x-zintra-animation
+    done
+    expect "$desktop type of spin.ani" "$(xdg-mime query filetype "$files/spin.ani")" application/x-navi-animation
+    for type in application/x-zintra-animation application/x-navi-animation; do
+      expect "$desktop opens $type with" "$(xdg-mime query default $type)" zintra-editor.desktop
+    done
+  done
+}
+
+thumbnailer() {
+  local entry=$share/thumbnailers/zntool.thumbnailer
+  grep -qx 'MimeType=application/x-zintra-animation;' "$entry" || fail "$entry: MimeType"
+  # As GNOME's file manager does: split the line into words, then put the
+  # input, the output and the size into each word.
+  local -a words
+  read -ra words <<<"$(sed -n 's/^Exec=//p' "$entry")"
+  thumbnail() {
+    local -a run=()
+    for w in "${words[@]}"; do w=${w//%i/$1}; w=${w//%o/$2}; run+=("${w//%s/$3}"); done
+    PATH=$prefix/bin:$PATH "${run[@]}"
+  }
+  thumbnail "$files/walk one.zn" "$work/thumb nail.png" 256 || fail "thumbnailer exited with $?"
+  # The first frame, read back by ImageMagick: red with a clear corner.
+  expect "thumbnail size" "$(identify -format '%w %h' "$work/thumb nail.png")" "256 256"
+  expect "opaque pixel" "$(convert "$work/thumb nail.png" -format '%[hex:p{200,200}]' info:)" FF0000FF
+  expect "clear pixel" "$(convert "$work/thumb nail.png" -format '%[fx:p{15,15}.a]' info:)" 0
+  if thumbnail "$files/bad.zn" "$work/bad.png" 128 2>/dev/null; then fail "a bad file made a thumbnail"; fi
+  [ ! -e "$work/bad.png" ] || fail "a bad file left a thumbnail"
+}
+
+entries() {
+  for entry in "$share"/applications/*.desktop; do
+    desktop-file-validate "$entry" || fail "$entry is not valid"
+    local icon program
+    icon=$(sed -n 's/^Icon=//p' "$entry") program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
+    [ -x "$prefix/bin/$program" ] || fail "$entry starts $program, which is not installed"
+    compgen -G "$share/icons/hicolor/*/apps/$icon.*" >/dev/null || fail "$entry: no icon $icon installed"
+  done
+  # Every picture has the size its folder names, and every icon every size.
+  for size in 16 32 48 64 128 256; do
+    for name in apps/zintra-editor mimetypes/application-x-zintra-animation; do
+      local picture=$share/icons/hicolor/${size}x$size/$name.png
+      expect "$picture" "$(identify -format '%wx%h' "$picture" 2>&1)" "${size}x$size"
+    done
+  done
+}
+
+launch() {
+  # A double-click: the entry's Exec line with %f replaced by the file.
+  local -a words run=()
+  read -ra words <<<"$(sed -n 's/^Exec=//p' "$share/applications/zintra-editor.desktop")"
+  for w in "${words[@]}"; do run+=("${w//%f/$files/walk one.zn}"); done
+  QT_QPA_PLATFORM=xcb PATH=$prefix/bin:$PATH "${run[@]}" >"$work/editor.log" 2>&1 &
+  local editor=$! window="" shown=""
+  # The file's first frame is red: the grid's cell (5, 5) shows it.
+  for _ in $(seq 200); do
+    [ -n "$window" ] || window=$(xdotool search --onlyvisible --name '^Zintra Editor$' 2>/dev/null | head -n 1 || true)
+    if [ -n "$window" ] && import -window "$window" "$work/shot.png" 2>/dev/null; then
+      shown=$(convert "$work/shot.png" -format '%[hex:p{264,105}]' info:)
+      [ "$shown" = FF0000 ] && break
+    fi
+    sleep 0.1
+  done
+  expect "cell (5, 5) of the opened file" "$shown" FF0000
+  kill "$editor" && wait "$editor" || true
+  [ "$status" = 0 ] || cat "$work/editor.log"
+}
+
+manuals() {
+  for program in "$prefix"/bin/*; do
+    local name page
+    name=$(basename "$program") page=$share/man/man1/$(basename "$program").1.gz
+    [ -e "$page" ] || { fail "$name has no manual page"; continue; }
+    man --warnings -l "$page" >"$work/page" 2>"$work/warnings" || fail "man -l $page"
+    [ ! -s "$work/warnings" ] || fail "$page: $(cat "$work/warnings")"
+    grep -q "^NAME" "$work/page" || fail "$page has no NAME section"
+    # The page tells of every option the program's help names.
+    for option in $(QT_QPA_PLATFORM=offscreen timeout 20 "$program" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
+      grep -q -- "$option" "$work/page" || fail "$page does not mention $option"
+    done
+  done
+  # troff takes a line that starts with a dot as a request and drops it.
+  ! grep -nP "^\t*[.']" "$source"/desktop/man/*.scd || fail "a manual line starts with a dot"
+}
+
+package() {
+  (cd "$build" && cpack -G DEB -B "$work/package" >/dev/null)
+  local deb
+  deb=$(echo "$work"/package/*.deb)
+  # The package holds exactly what an install does, under /usr.
+  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./usr/||' | sort >"$work/packaged"
+  (cd "$prefix" && find . ! -type d | sed 's|^\./||' | sort) >"$work/installed"
+  diff "$work/installed" "$work/packaged" || fail "the package holds other files than an install"
+  # The packaged zntool runs from the unpacked tree against the system's libraries.
+  dpkg-deb -x "$deb" "$work/root"
+  "$work/root/usr/bin/zintra-editor" --version >/dev/null || fail "packaged zintra-editor failed"
+  "$work/root/usr/bin/zntool" info "$files/walk one.zn" >"$work/info" || fail "packaged zntool failed"
+  grep -q "Walk" "$work/info" || fail "packaged zntool did not read the file"
+  apt-get install --simulate -q "$deb" >"$work/apt" || { cat "$work/apt"; fail "the package cannot be installed"; }
+  lintian --fail-on error "$deb" | tee "$work/lintian" || fail "lintian found errors"
+  for tag in $(awk '$1 == "W:" {print $3}' "$work/lintian" | sort -u); do
+    grep -q -- "$tag" "$source/docs/packaging.md" || fail "lintian warning $tag is not listed in docs/packaging.md"
+  done
+}
+
+"$check"
+exit $status
