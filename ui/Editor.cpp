@@ -1,6 +1,6 @@
 // Zintra Editor: start-up. The three windows are made in the order main
-// window, information dialog, preview window, all hidden; the event loop
-// then shows the main window and runs until it is closed.
+// window, information dialog, preview window; the main window is shown
+// first, and the event loop runs until it is closed.
 #include <QIcon>
 
 #include "ui/Application.h"
@@ -21,10 +21,12 @@ int main(int argc, char** argv) {
     application.setServices(&services);
 
     TFrmMain FrmMain(services);
+    // On screen before the other two windows are made: their text boxes need
+    // the font database, and loading it takes as long as the rest of start-up.
+    FrmMain.show();
     TFrmInformation FrmInformation(FrmMain);
     TFrmPreview FrmPreview(FrmMain.Document(), &FrmMain);
     FrmMain.SetWindows(&FrmInformation, &FrmPreview);
 
-    FrmMain.show();
     return application.exec();
 }
