@@ -23,46 +23,51 @@ TEST(WindowFont, IsTheDesignedFontElseOneThatSetupInstalls) {
     EXPECT_TRUE(font.families().contains(QFontInfo(font).family())) << "run tools/setup";
 }
 
+template <typename Option>
+Option OptionFor(const QWidget* control) {
+    Option option;
+    option.initFrom(control);
+    return option;
+}
+
 // The width a control's style leaves for its text.
-int TextRoom(const QWidget* widget) {
-    const QStyle* style = widget->style();
-    if (const auto* combo = qobject_cast<const QComboBox*>(widget)) {
-        QStyleOptionComboBox option;
-        option.initFrom(combo);
-        return style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo).width();
+int TextRoom(const QWidget* control) {
+    const QStyle* style = control->style();
+    if (qobject_cast<const QComboBox*>(control)) {
+        const auto option = OptionFor<QStyleOptionComboBox>(control);
+        return style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, control).width();
     }
-    if (qobject_cast<const QAbstractButton*>(widget)) {
-        QStyleOptionButton option;
-        option.initFrom(widget);
-        return style->subElementRect(QStyle::SE_PushButtonContents, &option, widget).width();
+    if (qobject_cast<const QAbstractButton*>(control)) {
+        const auto option = OptionFor<QStyleOptionButton>(control);
+        return style->subElementRect(QStyle::SE_PushButtonContents, &option, control).width();
     }
-    if (qobject_cast<const QLineEdit*>(widget)) {
-        QStyleOptionFrame option;
-        option.initFrom(widget);
-        option.lineWidth = style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, widget);
-        const int lineEditMargin = 2;  // what QLineEdit keeps each side of its text
-        return style->subElementRect(QStyle::SE_LineEditContents, &option, widget).width() - 2 * lineEditMargin;
+    if (qobject_cast<const QLineEdit*>(control)) {
+        auto option = OptionFor<QStyleOptionFrame>(control);
+        option.lineWidth = style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, control);
+        // A line edit keeps 2 pixels each side of its text.
+        return style->subElementRect(QStyle::SE_LineEditContents, &option, control).width() - 4;
     }
-    const auto* label = qobject_cast<const QLabel*>(widget);
-    return widget->contentsRect().width() - (label ? std::max(label->indent(), 0) : 0);
+    const auto* label = qobject_cast<const QLabel*>(control);
+    return control->contentsRect().width() - (label ? std::max(label->indent(), 0) : 0);
 }
 
 // Every text a control shows: its own, a list's entries, and for the rate
 // box and the status panels the longest they are given.
-QStringList TextsOf(const QWidget* widget, const TFrmMain& main) {
-    if (widget == main.Edit5) return {"32,736"};
-    if (widget == main.StatusBar1->panel(1)) return {"Coords: 16, 16"};
-    if (widget == main.StatusBar1->panel(0)) {
-        QStringList hints{"Shrinking and reducing colours - Please wait..."};
-        for (const QWidget* control : main.findChildren<QWidget*>()) hints << control->statusTip();
-        return hints;
+QStringList TextsOf(const QWidget* control, const TFrmMain& main) {
+    if (control == main.Edit5) return {"32,736"};
+    if (control == main.StatusBar1->panel(1)) return {"Coords: 16, 16"};
+    QStringList texts;
+    if (control == main.StatusBar1->panel(0)) {
+        texts << "Shrinking and reducing colours - Please wait...";
+        for (const QWidget* other : main.findChildren<QWidget*>()) texts << other->statusTip();
+    } else if (const auto* label = qobject_cast<const QLabel*>(control)) {
+        texts << label->text();
+    } else if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
+        texts << button->text();
+    } else if (const auto* combo = qobject_cast<const QComboBox*>(control)) {
+        for (int i = 0; i < combo->count(); ++i) texts << combo->itemText(i);
     }
-    if (const auto* label = qobject_cast<const QLabel*>(widget)) return {label->text()};
-    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) return {button->text()};
-    QStringList items;
-    if (const auto* combo = qobject_cast<const QComboBox*>(widget))
-        for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
-    return items;
+    return texts;
 }
 
 TEST(WindowFont, EveryTextFitsItsControlUncondensed) {
@@ -70,10 +75,9 @@ TEST(WindowFont, EveryTextFitsItsControlUncondensed) {
     TFrmMain main(services);
     TFrmInformation information(main);
     TFrmPreview preview(main.Document(), &main);
-    main.show();  // lays out the status panels
+    main.show();  // makes the rate box and lays out the status panels
     int measured = 0;
-    for (const QWidget* window : {static_cast<QWidget*>(&main), static_cast<QWidget*>(&information),
-                                  static_cast<QWidget*>(&preview)})
+    for (const QWidget* window : std::initializer_list<const QWidget*>{&main, &information, &preview})
         for (const QWidget* control : window->findChildren<QWidget*>()) {
             const QFontMetrics metrics(control->font());
             EXPECT_EQ(control->font().stretch(), QFont::AnyStretch) << control->objectName().toStdString();
