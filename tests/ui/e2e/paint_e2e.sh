@@ -230,7 +230,7 @@ wait_for 10 dialog_is_back || fail "activating the main window did not bring the
 echo "ok: activating the main window brings the minimised dialog back"
 # Okay (title and author are set); a click during the window manager's
 # restore animation may be lost, so try again.
-for try in 1 2 3; do
+for _attempt in 1 2 3; do
     click_in "$info" 332 204
     wait_for 3 eval '! viewable "$info"' && break
 done
