@@ -32,6 +32,26 @@ void BM_PlotCell(benchmark::State& state) {
 }
 BENCHMARK(BM_PlotCell);
 
+// A fast stroke: each move jumps from one corner to the other, so it paints
+// the 16 cells of the diagonal; the colour changes at every move, so every
+// cell really is painted. Items are cells, to set beside BM_PlotCell.
+void BM_StrokeMove(benchmark::State& state) {
+    TFrameCanvas canvas(kButtonFace);
+    const int corners[2] = {10, 10 + 21 * 15};
+    int i = 0;
+    for (auto _ : state) {
+        canvas.SelectColour(size_t(i % 2) * 8);  // PnlWhite, PnlBlack
+        canvas.MouseDown(TMouseButton::Left, false, corners[i % 2], corners[i % 2]);
+        canvas.MouseMove(false, corners[1 - i % 2], corners[1 - i % 2]);
+        canvas.MouseUp();
+        ++i;
+        benchmark::DoNotOptimize(canvas.enlargedView().pixels().data());
+    }
+    // The press paints the first cell; the move the line of 16, the first again.
+    state.SetItemsProcessed(state.iterations() * 17);
+}
+BENCHMARK(BM_StrokeMove);
+
 void BM_RedrawCanvas(benchmark::State& state) {
     // Every cell changes at every redraw, the most a redraw has to paint.
     TFrameCanvas canvas(kButtonFace);

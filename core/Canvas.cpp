@@ -1,6 +1,7 @@
 #include "core/Canvas.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdint>
 #include <memory>
 
@@ -95,7 +96,10 @@ TCell TFrameCanvas::PointToCell(int x, int y) const {
 
 void TFrameCanvas::PlotCell(int x, int y, Rgb colour, bool erasing) {
     KeepFrameSize();
-    const TCell cell = PointToCell(x, y);
+    PaintCell(PointToCell(x, y), colour, erasing);
+}
+
+void TFrameCanvas::PaintCell(TCell cell, Rgb colour, bool erasing) {
     const int px = cell.column - 1, py = cell.row - 1;
     const Rgb paint = erasing ? kKeyColour : colour;
     const Rgb shown = erasing ? m_buttonFace : colour;
@@ -108,6 +112,27 @@ void TFrameCanvas::PlotCell(int x, int y, Rgb colour, bool erasing) {
 
     // Only the square between the grid lines; moves within one cell paint nothing.
     PaintSquare(px, py, paint);
+}
+
+void TFrameCanvas::PlotLine(TCell from, TCell to, Rgb colour, bool erasing) {
+    KeepFrameSize();
+    // Bresenham's line: one cell per step along the longer axis.
+    const int dx = std::abs(to.column - from.column), sx = from.column < to.column ? 1 : -1;
+    const int dy = -std::abs(to.row - from.row), sy = from.row < to.row ? 1 : -1;
+    TCell cell = from;
+    for (int error = dx + dy;;) {
+        PaintCell(cell, colour, erasing);
+        if (cell == to) break;
+        const int twice = 2 * error;
+        if (twice >= dy) {
+            error += dy;
+            cell.column += sx;
+        }
+        if (twice <= dx) {
+            error += dx;
+            cell.row += sy;
+        }
+    }
 }
 
 void TFrameCanvas::FloodFillCell(int x, int y, Rgb colour, bool erasing) {
@@ -138,6 +163,8 @@ void TFrameCanvas::FloodFillCell(int x, int y, Rgb colour, bool erasing) {
 }
 
 TCell TFrameCanvas::MouseDown(TMouseButton button, bool ctrl, int x, int y) {
+    // A second button pressed during a stroke carries the stroke on.
+    if (!m_drawing) m_strokeCell.reset();
     m_drawing = true;
     if (button == TMouseButton::Right) m_erasing = true;
     // So that a plain click draws.
@@ -145,13 +172,17 @@ TCell TFrameCanvas::MouseDown(TMouseButton button, bool ctrl, int x, int y) {
 }
 
 TCell TFrameCanvas::MouseMove(bool ctrl, int x, int y) {
+    const TCell cell = PointToCell(x, y);
     if (m_drawing) {
+        // Moves are reported only now and then, so a fast stroke is joined
+        // up; a fill needs no joining.
         if (ctrl)
             FloodFillCell(x, y, m_currentColour, m_erasing);
         else
-            PlotCell(x, y, m_currentColour, m_erasing);
+            PlotLine(m_strokeCell.value_or(cell), cell, m_currentColour, m_erasing);
+        m_strokeCell = cell;
     }
-    return PointToCell(x, y);
+    return cell;
 }
 
 void TFrameCanvas::MouseUp() {

@@ -3,6 +3,7 @@
 // enlarged grid and the actual-size image) as plain pixel buffers, and the
 // pencil, eraser and fill driven by positions on the enlarged view.
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -103,9 +104,10 @@ public:
 
     // The logic behind the window's ImgDrawSurfaceMouseDown/Move/Up: a press
     // starts a stroke (the right button erases) and draws at once; a move
-    // during a stroke plots, or fills when ctrl is held; a release of any
-    // button ends the stroke. Down and move return the cell under the
-    // position, for the "Coords: " text.
+    // during a stroke plots the line from the previous move's cell to the
+    // new one, or fills once when ctrl is held; a release of any button ends
+    // the stroke. Down and move return the cell under the position, for the
+    // "Coords: " text.
     TCell MouseDown(TMouseButton button, bool ctrl, int x, int y);
     TCell MouseMove(bool ctrl, int x, int y);
     void MouseUp();
@@ -125,6 +127,9 @@ private:
     void KeepFrameSize();
     void DrawGrid();
     bool PaintSquare(int px, int py, Rgb colour);
+    void PaintCell(TCell cell, Rgb colour, bool erasing);
+    // Every cell on the straight line between two cells, both included.
+    void PlotLine(TCell from, TCell to, Rgb colour, bool erasing);
     void MarkEnlarged(const TPixelRect& rect) { m_changes.enlarged = m_changes.enlarged.united(rect); }
     void MarkActual(const TPixelRect& rect) { m_changes.actual = m_changes.actual.united(rect); }
 
@@ -135,5 +140,7 @@ private:
     Rgb m_currentColour = kStandardColours[kBlack];
     bool m_drawing = false;
     bool m_erasing = false;
+    // Where the stroke was at the previous move; none before its first.
+    std::optional<TCell> m_strokeCell;
     TCanvasChanges m_changes;
 };

@@ -1,7 +1,7 @@
 // Zintra Editor: start-up. The three windows are made in the order main
-// window, information dialog, preview window, all hidden; the event loop
-// then shows the main window and runs until it is closed. A file named on
-// the command line opens once the window is shown.
+// window, information dialog, preview window; the main window is shown
+// first, and the event loop runs until it is closed. A file named on the
+// command line opens once the window is shown.
 #include <QIcon>
 #include <cstdio>
 
@@ -46,11 +46,13 @@ int main(int argc, char** argv) {
     application.setServices(&services);
 
     TFrmMain FrmMain(services);
+    // On screen before the other two windows are made: their text boxes need
+    // the font database, and loading it takes as long as the rest of start-up.
+    FrmMain.show();
     TFrmInformation FrmInformation(FrmMain);
     TFrmPreview FrmPreview(FrmMain.Document(), &FrmMain);
     FrmMain.SetWindows(&FrmInformation, &FrmPreview);
 
-    FrmMain.show();
     if (!commandLine.file.isEmpty()) FrmMain.OpenSoon(commandLine.file);
     return application.exec();
 }

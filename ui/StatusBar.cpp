@@ -1,6 +1,7 @@
 #include "ui/StatusBar.h"
 
 #include <QLabel>
+#include <algorithm>
 
 namespace {
 constexpr int kTopMargin = 2;   // the bar's own edge above its panels
@@ -30,7 +31,10 @@ void StatusBar::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     int x = 0;
     for (size_t i = 0; i < m_panels.size(); ++i) {
-        m_panels[i]->setGeometry(x, kTopMargin, m_widths[i] - kPanelGap, height() - kTopMargin);
+        // The last panel takes the rest, so its text is not cut short.
+        const bool last = i + 1 == m_panels.size();
+        const int width = last ? std::max(m_widths[i], this->width() - x) : m_widths[i] - kPanelGap;
+        m_panels[i]->setGeometry(x, kTopMargin, width, height() - kTopMargin);
         x += m_widths[i];
     }
 }

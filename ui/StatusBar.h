@@ -1,5 +1,6 @@
 #pragma once
-// A status bar of fixed-width text panels from the left, with no size grip.
+// A status bar of text panels from the left, with no size grip. Every panel
+// has its given width except the last, which reaches the bar's right edge.
 #include <QWidget>
 #include <vector>
 

@@ -35,12 +35,16 @@ void UpDown::setRange(int minimum, int maximum) {
 void UpDown::setMaximum(int maximum) { setRange(m_minimum, maximum); }
 
 int UpDown::position() {
-    if (m_buddy) {
-        bool ok = false;
-        const int value = QLocale().toInt(m_buddy->text(), &ok);
-        if (ok && value >= m_minimum && value <= m_maximum) m_position = int16_t(value);
-    }
+    if (const std::optional<int> value = buddyValue()) m_position = int16_t(*value);
     return m_position;
+}
+
+std::optional<int> UpDown::buddyValue() const {
+    if (!m_buddy) return std::nullopt;
+    bool ok = false;
+    const int value = QLocale().toInt(m_buddy->text(), &ok);
+    if (!ok || value < m_minimum || value > m_maximum) return std::nullopt;
+    return value;
 }
 
 void UpDown::setPosition(int position) { m_position = clamp(position); }

@@ -5,6 +5,7 @@
 // position from code fires nothing; only the user's use of the arrows does.
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 
 class QLineEdit;
 class QToolButton;
@@ -24,6 +25,8 @@ public:
     // With an edit box bound: its text when that is a whole number within
     // the range (thousands separators allowed), else the previous position.
     int position();
+    // The edit box's text as a position, when it is one.
+    std::optional<int> buddyValue() const;
     // Kept within the range; the edit box is not rewritten.
     void setPosition(int position);
 

@@ -1,25 +1,13 @@
 #include "ui/WindowFont.h"
 
-#include <QFontDatabase>
-#include <QFontInfo>
-#include <QFontMetrics>
-#include <QWidget>
+#include <QStringList>
 
 QFont WindowFont() {
-    QFont font(QStringLiteral("MS Sans Serif"));
+    // A list rather than a probe: the font is matched when first drawn, after
+    // the window is on screen, not while it is being made.
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Carlito")});
+    font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
-    if (QFontInfo(font).family() == font.family()) return font;
-    QFont fallback = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    fallback.setStyleHint(QFont::SansSerif);
-    fallback.setPixelSize(11);
-    return fallback;
-}
-
-void FitTextWidth(QWidget* widget, const QString& text, int room) {
-    QFont font = widget->font();
-    for (int stretch = 100; stretch > 50; stretch -= 5) {
-        font.setStretch(stretch);
-        if (QFontMetrics(font).horizontalAdvance(text) <= room) break;
-    }
-    if (font.stretch() != 100) widget->setFont(font);
+    return font;
 }

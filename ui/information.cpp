@@ -5,14 +5,16 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScreen>
+#include <QRegularExpression>
 #include <QShowEvent>
 #include <QToolButton>
 #include <QValidator>
+#include <QWindow>
 #include <algorithm>
 #include <limits>
 
 #include "core/Document.h"
+#include "ui/FramePlacement.h"
 #include "ui/WindowFont.h"
 
 namespace {
@@ -62,9 +64,17 @@ constexpr int kLabelLeft = 8, kLabelWidth = 105, kLabelHeight = 13;
 constexpr int kBoxLeft = 120, kBoxWidth = 249, kBoxHeight = 21;
 const QString kHomepagePrefix = QStringLiteral("http://");
 
+// An address that names its own scheme (https://, ftp://, …): a letter, then
+// letters, digits, "+", "-" or ".", then "://".
+bool StartsWithScheme(const QString& text) {
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+    return scheme.match(text).hasMatch();
+}
+
 }  // namespace
 
-TFrmInformation::TFrmInformation(TInformationHost& host) : m_host(host) {
+TFrmInformation::TFrmInformation(TInformationHost& host)
+    : m_host(host), m_placement(new FramePlacement(this)) {
     setObjectName("FrmInformation");
     // A small-caption tool window without caption buttons, above all others.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -90,7 +100,6 @@ TFrmInformation::TFrmInformation(TInformationHost& host) : m_host(host) {
         label->setAlignment(Qt::AlignRight | Qt::AlignTop);
         const int height = QLatin1StringView(entry.name) == "Label5" ? 14 : kLabelHeight;
         label->setGeometry(kLabelLeft, entry.top, kLabelWidth, height);
-        FitTextWidth(label, label->text(), kLabelWidth);
     }
 
     EdtTitle = MakeBox("EdtTitle", 16, "Animation's Title (required)");
@@ -133,6 +142,7 @@ TFrmInformation::TFrmInformation(TInformationHost& host) : m_host(host) {
     m_focusWatch = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         if (old == EdtHomepage && now && now != EdtHomepage && isAncestorOf(now)) EdtHomepageExit();
     });
+    if (QWidget* hostWindow = m_host.HostWindow()) hostWindow->installEventFilter(this);
 }
 
 // Hiding during destruction moves the focus; the dialog must not hear of it
@@ -160,8 +170,23 @@ void TFrmInformation::SetBoxText(QLineEdit* box, const QString& text) {
 void TFrmInformation::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;  // a restore, not a new showing
-    if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    if (QWidget* hostWindow = m_host.HostWindow(); hostWindow && windowHandle())
+        windowHandle()->setTransientParent(hostWindow->windowHandle());
+    m_placement->place();
     FormShow();
+}
+
+bool TFrmInformation::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && watched == m_host.HostWindow() &&
+        !m_host.HostWindow()->isEnabled() && isVisible())
+        BringBack();
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFrmInformation::BringBack() {
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
 }
 
 void TFrmInformation::keyPressEvent(QKeyEvent* event) {
@@ -209,11 +234,10 @@ void TFrmInformation::EdtNameChange() {
 
 void TFrmInformation::EdtHomepageExit() {
     const QString text = EdtHomepage->text();
-    if (IsBlankText(text)) return;
-    QString scheme = text.left(kHomepagePrefix.size());
-    for (QChar& c : scheme)
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) c = QChar(c.unicode() + ('a' - 'A'));
-    if (scheme != kHomepagePrefix) SetBoxText(EdtHomepage, kHomepagePrefix + text);
+    // An address with a scheme of its own keeps it; "http://https://…" would
+    // be no address at all.
+    if (IsBlankText(text) || StartsWithScheme(text)) return;
+    SetBoxText(EdtHomepage, kHomepagePrefix + text);
 }
 
 void TFrmInformation::FlatSpeedButton1Click() { close(); }

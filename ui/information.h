@@ -4,6 +4,7 @@
 // copyright line and the homepage prefix for the user.
 #include <QDialog>
 
+class FramePlacement;
 class QComboBox;
 class QLineEdit;
 class QToolButton;
@@ -20,6 +21,8 @@ public:
     virtual void EnableMainWindow() = 0;
     // The current local year, for the generated copyright line.
     virtual int CurrentYear() = 0;
+    // The window the dialog belongs to, if any.
+    virtual QWidget* HostWindow() { return nullptr; }
 };
 
 class TFrmInformation : public QDialog {
@@ -31,6 +34,8 @@ public:
 
     // A window of its own, with no parent: it must stay usable while the
     // main window is disabled, which would disable a child window with it.
+    // The window manager still treats it as the host window's: kept above
+    // it, and minimised and restored with it.
     explicit TFrmInformation(TInformationHost& host);
     ~TFrmInformation() override;
 
@@ -47,9 +52,15 @@ public:
     bool FormCloseQuery() const;
     void FormClose();
 
+    // Brings the dialog back on top of everything, restored if minimised.
+    void BringBack();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Watches the host window: activating it while the dialog keeps it
+    // disabled brings the dialog back, so it can never be lost.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Writes a box as the dialog, not the user: the typing limit does not apply.
@@ -58,6 +69,7 @@ private:
     QLineEdit* MakeBox(const char* name, int top, const char* hint);
 
     TInformationHost& m_host;
+    FramePlacement* m_placement;
     QMetaObject::Connection m_focusWatch;
     QLineEdit* EdtTitle = nullptr;
     QComboBox* CmbCategories = nullptr;

@@ -9,7 +9,6 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QShowEvent>
-#include <QStyle>
 #include <QToolButton>
 #include <algorithm>
 #include <optional>
@@ -38,6 +37,7 @@ constexpr int kMaxRate = 32736;
 const QString kCopyrightNotice = QStringLiteral("© 2026 Zintra Editor developers");
 const QString kWebAddress = QStringLiteral("https://zintra-editor.example.org");
 const QString kEmailAddress = QStringLiteral("editor@zintra-editor.example.org");
+const QString kRateHint = QStringLiteral("Frame's Rate (in 1/60th of a second)");
 
 template <typename W, typename... Args>
 W* Make(QWidget* parent, const char* name, QRect geometry, Args&&... args) {
@@ -52,17 +52,12 @@ QLabel* MakeLabel(QWidget* parent, const char* name, QRect geometry, const QStri
     label->setText(text);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    FitTextWidth(label, text, geometry.width());
     return label;
 }
 
 QPushButton* MakeTextButton(QWidget* parent, const char* name, QRect geometry, const QString& caption) {
     QPushButton* button = Make<QPushButton>(parent, name, geometry);
     button->setText(caption);
-    const QStyle* style = button->style();
-    const int margins = 2 * (style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
-                             style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
-    FitTextWidth(button, caption, geometry.width() - margins);
     // Like every command button, worked with the mouse only.
     button->setFocusPolicy(Qt::NoFocus);
     return button;
@@ -111,10 +106,8 @@ TFrmMain::TFrmMain(IWindowServices& services, QWidget* parent)
     setAutoFillBackground(true);
     setFixedSize(514, 373);
     CreateControls();
-    // A file dropped anywhere on the window opens, the rate box included,
-    // which would otherwise take the file's name as text.
+    // A file dropped anywhere on the window opens.
     setAcceptDrops(true);
-    Edit5->setAcceptDrops(false);
     CreateFileDialogs();
     ConnectHandlers();
     m_hints = new HintTracker(this, [this](const QString& hint) { StatusBar1->setPanelText(0, hint); });
@@ -175,22 +168,17 @@ void TFrmMain::CreateControls() {
     }
 
     Label8 = MakeLabel(this, "Label8", {8, 247, 73, 13}, QStringLiteral("Frame's Rate:"));
-    Edit5 = Make<QLineEdit>(this, "Edit5", {8, 260, 137, 21});
-    Edit5->setText(QString::number(kInitialRate));
-    const QString rateHint = QStringLiteral("Frame's Rate (in 1/60th of a second)");
-    SetHint(Edit5, rateHint, true);
     UpDown2 = Make<UpDown>(this, "UpDown2", {145, 260, 17, 21});
-    SetHint(UpDown2, rateHint, true);
+    SetHint(UpDown2, kRateHint, true);
     UpDown2->setRange(kMinRate, kMaxRate);
     UpDown2->setPosition(kInitialRate);
-    UpDown2->setBuddy(Edit5);
 
     Label4 = MakeLabel(this, "Label4", {0, 336, 169, 13}, kCopyrightNotice);
     Label4->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label4->setAutoFillBackground(false);
-    QPalette shadowText = Label4->palette();
-    shadowText.setColor(QPalette::WindowText, palette().color(QPalette::Dark));
-    Label4->setPalette(shadowText);
+    // The button-shadow colour; a role rather than a colour, so it follows
+    // the system's palette.
+    Label4->setForegroundRole(QPalette::Dark);
     Label4->installEventFilter(this);
 
     Panel1 = Make<Panel>(this, "Panel1", {167, 8, 341, 341}, Panel::Border::Single);
@@ -200,6 +188,17 @@ void TFrmMain::CreateControls() {
     ImgDrawSurface->setMouseTracking(true);
 
     StatusBar1 = Make<StatusBar>(this, "StatusBar1", {0, 354, 514, 19}, std::vector<int>{400, 50});
+}
+
+void TFrmMain::CreateRateBox() {
+    Edit5 = Make<QLineEdit>(this, "Edit5", {8, 260, 137, 21});
+    Edit5->setText(QString::number(kInitialRate));
+    SetHint(Edit5, kRateHint, true);
+    // A file dropped on the rate box opens like anywhere else on the window,
+    // rather than pasting its name into the box.
+    Edit5->setAcceptDrops(false);
+    UpDown2->setBuddy(Edit5);
+    Edit5->show();
 }
 
 void TFrmMain::ConnectHandlers() {
@@ -259,6 +258,11 @@ void TFrmMain::RunCommand(const std::function<void()>& command) {
 
 // ---- Window life ---------------------------------------------------------
 
+void TFrmMain::setVisible(bool visible) {
+    QWidget::setVisible(visible);
+    if (visible && !Edit5) CreateRateBox();
+}
+
 void TFrmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous() || m_canvas) return;
@@ -293,6 +297,8 @@ void TFrmMain::FormClose() {
 void TFrmMain::CommitCurrentFrame() {
     // The rate spinner's 16-bit position, widened with its sign.
     const int32_t rate = UpDown2->position();
+    // A text that is no rate was not used; show the rate that was.
+    if (!UpDown2->buddyValue()) Edit5->setText(QString::number(rate));
     m_document.CommitFrame(UpDown1->position(), MakeFrameIcon(Canvas().bitmap()), rate);
 }
 

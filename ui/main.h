@@ -63,6 +63,7 @@ public:
     // The information dialog re-enables the window as it closes.
     void EnableMainWindow() override { setEnabled(true); }
     int CurrentYear() override { return m_services.CurrentYear(); }
+    QWidget* HostWindow() override { return this; }
     void SetStatusText(int panel, const QString& text);
     QString StatusText(int panel) const;
 
@@ -116,7 +117,7 @@ public:
     Panel* Panel3;
     std::array<Panel*, 16> PaletteButtons;  // in the order of kPalette
     QLabel* Label8;
-    QLineEdit* Edit5;
+    QLineEdit* Edit5 = nullptr;  // made once the window is on screen
     UpDown* UpDown2;
     QLabel* Label4;
     Panel* Panel1;
@@ -129,6 +130,9 @@ public:
     TFrmInformation* FrmInformation = nullptr;
     TFrmPreview* FrmPreview = nullptr;
 
+    // Shows the window; the first showing then makes the rate box.
+    void setVisible(bool visible) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -139,6 +143,10 @@ protected:
 
 private:
     void CreateControls();
+    // The rate box lays out its text as it is made, and the first text laid
+    // out loads the font database, which costs as much as all the rest of
+    // start-up: so it is made just after the window is put on screen.
+    void CreateRateBox();
     // The open and save dialogs' filters and default extensions.
     void CreateFileDialogs();
     // Open's last steps, however it ends: no status text, normal cursor,

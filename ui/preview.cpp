@@ -1,12 +1,12 @@
 #include "ui/preview.h"
 
 #include <QHideEvent>
-#include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
 
 #include "core/Conversion.h"
 #include "core/Document.h"
+#include "ui/FramePlacement.h"
 #include "ui/ImageView.h"
 #include "ui/Panel.h"
 #include "ui/PictureImage.h"
@@ -22,7 +22,8 @@ constexpr int kSixtiethsPerTick = 4;
 TFrmPreview::TFrmPreview(const TDocument& document, QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_document(document) {
+      m_document(document),
+      m_placement(new FramePlacement(this)) {
     setObjectName(QStringLiteral("FrmPreview"));
     setWindowTitle(QStringLiteral("Preview"));
     setFont(WindowFont());
@@ -45,24 +46,22 @@ TFrmPreview::TFrmPreview(const TDocument& document, QWidget* parent)
     FormCreate();
 }
 
-void TFrmPreview::FormCreate() { setOuterSize(kOuterWidth, kOuterHeight); }
-
-void TFrmPreview::setOuterSize(int width, int height) {
-    // The frame is known only once the window manager has framed the window;
-    // until then the client takes the whole size.
-    const int frameWidth = frameGeometry().width() - geometry().width();
-    const int frameHeight = frameGeometry().height() - geometry().height();
-    setFixedSize(width - frameWidth, height - frameHeight);
-    Panel1->setGeometry(rect());
+void TFrmPreview::FormCreate() {
+    // The outer size, frame included; every showing keeps it.
+    m_placement->setOuterSize({kOuterWidth, kOuterHeight});
+    m_placement->place();
 }
 
 void TFrmPreview::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - frameGeometry().center() + pos());
+    m_placement->place();
     FormShow();
-    QTimer::singleShot(0, this, [this] { setOuterSize(kOuterWidth, kOuterHeight); });
+}
+
+void TFrmPreview::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    Panel1->setGeometry(rect());
 }
 
 void TFrmPreview::hideEvent(QHideEvent* event) {

@@ -6,6 +6,7 @@
 
 #include "core/Picture.h"
 
+class FramePlacement;
 class ImageView;
 class Panel;
 class QTimer;
@@ -30,14 +31,15 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FormCreate();
     void FormShow();
     void FormClose();
-    void setOuterSize(int width, int height);
 
     const TDocument& m_document;
+    FramePlacement* m_placement;
     Picture m_image{16, 16};
     // Advanced by 4 sixtieths per 50 ms tick (not 3): frames run at about
     // three quarters of their rates, as they always have. Wider than the

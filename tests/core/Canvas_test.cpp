@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <vector>
 
 namespace {
 
@@ -332,6 +333,38 @@ TEST(CanvasMouse, RightButtonErasesUntilReleased) {
     canvas.MouseUp();
     EXPECT_EQ(canvas.bitmap().at(3, 1), kPureBlack);
     ExpectViewsShowBitmap(canvas);
+}
+
+struct StrokeCase {
+    TCell from, to;
+    std::vector<TCell> painted;
+};
+
+TEST(CanvasMouse, MovePaintsTheLineFromThePreviousCell) {
+    const StrokeCase cases[] = {
+        {{1, 1}, {7, 3}, {{1, 1}, {2, 1}, {3, 2}, {4, 2}, {5, 2}, {6, 3}, {7, 3}}},
+        {{4, 7}, {2, 1}, {{2, 1}, {2, 2}, {3, 3}, {3, 4}, {3, 5}, {4, 6}, {4, 7}}},
+        {{9, 3}, {9, 6}, {{9, 3}, {9, 4}, {9, 5}, {9, 6}}},
+    };
+    for (const StrokeCase& c : cases) {
+        TFrameCanvas canvas(kButtonFace);
+        canvas.MouseDown(TMouseButton::Left, false, Inside(c.from.column), Inside(c.from.row));
+        canvas.MouseMove(false, Inside(c.to.column), Inside(c.to.row));
+        canvas.MouseUp();
+        Picture expected(16, 16, kKeyColour);
+        for (TCell cell : c.painted) expected.set(cell.column - 1, cell.row - 1, kPureBlack);
+        EXPECT_EQ(canvas.bitmap(), expected) << c.from.column << "," << c.from.row;
+        ExpectViewsShowBitmap(canvas);
+    }
+}
+
+TEST(CanvasMouse, NewStrokeStartsApartFromTheLastOne) {
+    TFrameCanvas canvas(kButtonFace);
+    canvas.MouseDown(TMouseButton::Left, false, Inside(1), Inside(1));
+    canvas.MouseUp();
+    canvas.MouseDown(TMouseButton::Left, false, Inside(5), Inside(1));
+    EXPECT_EQ(canvas.bitmap().at(2, 0), kKeyColour);
+    EXPECT_EQ(canvas.bitmap().at(4, 0), kPureBlack);
 }
 
 TEST(CanvasMouse, CtrlFillsAtEveryMove) {

@@ -6,8 +6,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
+#include <QWindow>
 #include <functional>
 #include <ostream>
 #include <gtest/gtest.h>
@@ -100,6 +102,20 @@ TEST_F(InformationDialog, IsAFixedToolWindowWithoutCaptionButtonsAboveOthers) {
     EXPECT_FALSE(flags & Qt::WindowCloseButtonHint);
     EXPECT_FALSE(flags & Qt::WindowSystemMenuHint);
     EXPECT_FALSE(flags & Qt::WindowMinMaxButtonsHint);
+}
+
+TEST_F(InformationDialog, EveryShowingIsCentredOnTheScreenByItsFrame) {
+    std::vector<QRect> frames;
+    for (int i = 0; i < 3; ++i) {
+        Show();
+        frames.push_back(dialog.frameGeometry());
+        FillRequired();
+        ClickOkay();
+    }
+    EXPECT_EQ(frames[0].center(), dialog.screen()->availableGeometry().center());
+    EXPECT_EQ(dialog.size(), QSize(378, 223));
+    EXPECT_EQ(frames[1], frames[0]);
+    EXPECT_EQ(frames[2], frames[0]);
 }
 
 TEST_F(InformationDialog, LabelsAreRightAlignedAtTheirPlaces) {
@@ -382,8 +398,10 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, HomepageExit,
     ::testing::Values(HomepageCase{"abc", "http://abc"}, HomepageCase{"HTTP://x", "HTTP://x"},
                       HomepageCase{"hTtP://x", "hTtP://x"}, HomepageCase{"   ", "   "},
-                      HomepageCase{"https://x", "http://https://x"},
-                      HomepageCase{"ftp://x", "http://ftp://x"},
+                      HomepageCase{"https://x", "https://x"}, HomepageCase{"ftp://x", "ftp://x"},
+                      HomepageCase{"svn+ssh://x", "svn+ssh://x"}, HomepageCase{"a1.b-c://x", "a1.b-c://x"},
+                      HomepageCase{"1a://x", "http://1a://x"}, HomepageCase{"a b://x", "http://a b://x"},
+                      HomepageCase{"mailto:x", "http://mailto:x"}, HomepageCase{"://x", "http://://x"},
                       HomepageCase{" http://x", "http:// http://x"}, HomepageCase{"http:/", "http://http:/"},
                       HomepageCase{"", ""}));
 
@@ -592,6 +610,22 @@ TEST_F(InformationButton, ClosingStoresTheFieldsAndGivesTheMainWindowBack) {
     EXPECT_EQ(window.Document().title, "Spin");
     EXPECT_EQ(window.Document().copyright, "\xA9 Copyright 1999 by Ann");
     EXPECT_EQ(window.Document().categoryIndex, 0);
+}
+
+TEST_F(InformationButton, DialogBelongsToTheMainWindow) {
+    ClickInformation();
+    ASSERT_NE(information.windowHandle(), nullptr);
+    EXPECT_EQ(information.windowHandle()->transientParent(), window.windowHandle());
+    EXPECT_FALSE(information.windowFlags() & Qt::WindowMinMaxButtonsHint);
+}
+
+TEST_F(InformationButton, ActivatingTheDisabledMainWindowBringsTheDialogBack) {
+    ClickInformation();
+    information.showMinimized();
+    window.activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == &information; }));
+    EXPECT_FALSE(information.isMinimized());
+    EXPECT_FALSE(window.isEnabled());
 }
 
 TEST_F(InformationButton, BlankFieldsKeepTheMainWindowDisabled) {

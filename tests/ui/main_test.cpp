@@ -4,6 +4,7 @@
 #include <QEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QTest>
@@ -147,16 +148,10 @@ TEST_F(MainWindow, ControlsCarryTheirTexts) {
     EXPECT_EQ(Find<QLineEdit>("Edit5")->text(), QStringLiteral("10"));
 }
 
-TEST_F(MainWindow, TextsAreCondensedToFitRatherThanCut) {
-    for (const char* name : {"Label1", "Label3", "Label8", "Label4"}) {
-        auto* label = Find<QLabel>(name);
-        if (!label) continue;
-        EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->width()) << name;
-        EXPECT_EQ(label->font().pixelSize(), 11) << name;
-    }
-    for (QPushButton* button : {window.FlatSpeedButton1, window.FlatSpeedButton2, window.FlatSpeedButton9})
-        EXPECT_LT(QFontMetrics(button->font()).horizontalAdvance(button->text()), button->width())
-            << button->text().toStdString();
+TEST_F(MainWindow, CopyrightNoticeIsDrawnInTheButtonShadowColour) {
+    // A label draws its text in the colour of its foreground role.
+    const QLabel* label = window.Label4;
+    EXPECT_EQ(label->palette().color(label->foregroundRole()), window.palette().color(QPalette::Dark));
 }
 
 struct HintCase {
@@ -242,12 +237,17 @@ TEST_F(MainWindow, PalettePanelsHoldTheirColoursInTwoRows) {
     }
 }
 
-TEST_F(MainWindow, StatusBarHasPanelsOf400And50Pixels) {
+TEST_F(MainWindow, CoordinatesPanelRunsFrom400ToTheRightEdge) {
     ASSERT_EQ(window.StatusBar1->panelCount(), 2);
+    QLabel* coords = window.StatusBar1->panel(1);
     EXPECT_EQ(window.StatusBar1->panel(0)->x(), 0);
-    EXPECT_EQ(window.StatusBar1->panel(1)->x(), 400);
     EXPECT_LE(window.StatusBar1->panel(0)->width(), 400);
-    EXPECT_LE(window.StatusBar1->panel(1)->width(), 50);
+    EXPECT_EQ(coords->x(), 400);
+    EXPECT_EQ(coords->geometry().right(), window.StatusBar1->width() - 1);
+    QTest::mouseMove(Surface(), QPoint(336, 336));
+    ASSERT_EQ(window.StatusText(1), QStringLiteral("Coords: 16, 16"));
+    EXPECT_LE(QFontMetrics(coords->font()).horizontalAdvance(coords->text()) + coords->indent(),
+              coords->contentsRect().width());
 }
 
 // ---- Start --------------------------------------------------------------
@@ -369,6 +369,20 @@ TEST_F(MainWindow, DragPaintsEveryCellUnderTheMouseUntilRelease) {
     EXPECT_EQ(Bitmap().at(4, 1), kKeyColour);
     EXPECT_EQ(window.StatusText(1), QStringLiteral("Coords: 5, 2"));
     EXPECT_EQ(Grabbed(Surface(), CellCentre(2, 2).x(), CellCentre(2, 2).y()), kRedRgb);
+}
+
+TEST_F(MainWindow, FastStrokeLeavesNoGaps) {
+    // One reported move across six cells, with the pencil, then the eraser.
+    const auto stroke = [this](Qt::MouseButton button) {
+        QTest::mousePress(Surface(), button, Qt::NoModifier, CellCentre(1, 3));
+        QTest::mouseMove(Surface(), CellCentre(7, 3));
+        QTest::mouseRelease(Surface(), button, Qt::NoModifier, CellCentre(7, 3));
+    };
+    stroke(Qt::LeftButton);
+    for (int x = 0; x < 7; ++x) EXPECT_EQ(Bitmap().at(x, 2), kBlackRgb) << x;
+    EXPECT_EQ(Grabbed(Surface(), CellCentre(4, 3).x(), CellCentre(4, 3).y()), kBlackRgb);
+    stroke(Qt::RightButton);
+    EXPECT_EQ(Bitmap(), Picture(16, 16, kKeyColour));
 }
 
 TEST_F(MainWindow, DragBeyondTheRightEdgePaintsTheLastColumn) {
@@ -518,6 +532,18 @@ TEST_F(MainWindow, RateThatIsNoNumberCommitsThePreviousPosition) {
     window.Edit5->setText(QStringLiteral("abc"));
     PreviousFrame();
     EXPECT_EQ(window.Document().FrameAt(2).rate, 11);
+}
+
+TEST_F(MainWindow, CommittingShowsTheRateThatWasUsed) {
+    const std::pair<const char*, const char*> cases[] = {{"abc", "10"}, {"40000", "10"}, {"", "10"}, {"1,234", "1,234"}};
+    for (const auto& [typed, shown] : cases) {
+        window.Edit5->setText(QString::fromLatin1(typed));
+        ClickButton(window.FlatSpeedButton1);
+        EXPECT_EQ(window.Edit5->text(), QString::fromLatin1(shown)) << typed;
+        EXPECT_EQ(window.Document().FrameAt(window.Document().Count() - 1).rate,
+                  QLocale().toInt(QString::fromLatin1(shown))) << typed;
+        window.Edit5->setText(QStringLiteral("10"));
+    }
 }
 
 TEST_F(MainWindow, RateOutsideTheRangeCommitsThePreviousPosition) {

@@ -1,5 +1,6 @@
 #include "ui/preview.h"
 
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -65,6 +66,19 @@ TEST_F(Preview, IsASmallToolWindowOnTop) {
     EXPECT_FALSE(preview.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     Open();
     EXPECT_EQ(preview.frameGeometry().size(), QSize(70, 78));
+}
+
+TEST_F(Preview, EveryShowingHasTheSameOuterSizeCentredOnTheScreen) {
+    std::vector<QRect> frames;
+    for (int i = 0; i < 3; ++i) {
+        Open();
+        frames.push_back(preview.frameGeometry());
+        preview.close();
+    }
+    EXPECT_EQ(frames[0].size(), QSize(70, 78));
+    EXPECT_EQ(frames[0].center(), preview.screen()->availableGeometry().center());
+    EXPECT_EQ(frames[1], frames[0]);
+    EXPECT_EQ(frames[2], frames[0]);
 }
 
 TEST_F(Preview, PanelFillsTheWindowAndHoldsTheImage) {

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# End to end: starts the real editor under a virtual X server, picks red
-# from the palette and paints two cells with X mouse events, then captures
-# the window and checks the grid, the painted cells and the actual-size view.
-# Then saves the frame through the real information dialog and save dialog
-# and reads the written file back with zntool.
+# End to end: starts the real editor under a virtual X server with a window
+# manager (openbox), picks red from the palette and paints two cells and a
+# fast stroke with X mouse events, then captures the window and checks the
+# grid, the painted cells, the actual-size view and the coordinates in the
+# status bar. Then saves the frame through the real information dialog and
+# save dialog, reads the written file back with zntool, and checks that the
+# information dialog cannot be lost by minimising it.
 #
 #   paint_e2e.sh path/to/zintra-editor path/to/zntool
 set -euo pipefail
@@ -12,7 +14,7 @@ editor=$(realpath "$1")
 zntool=$(realpath "$2")
 
 if [ "${3:-}" != "--inside" ]; then
-    for tool in xvfb-run xauth xdotool import convert; do
+    for tool in xvfb-run xauth xdotool xprop xwininfo import convert openbox; do
         if ! command -v "$tool" >/dev/null; then
             echo "missing $tool (bash tools/setup installs it)"
             # A developer without the tools may skip; CI must not.
@@ -32,12 +34,19 @@ unset WAYLAND_DISPLAY QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_QPA_PLATFORMTHE
 export QT_ENABLE_HIGHDPI_SCALING=0
 
 work=$(mktemp -d)
+# A real window manager frames, stacks and minimises the windows.
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+wm_pid=$!
+for ((i = 0; i < 100; i++)); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+done
 # Started in the work folder, where the save dialog opens.
 (cd "$work" && exec "$editor" </dev/null >"$work/editor.log" 2>&1) &
 editor_pid=$!
 cleanup() {
-    kill "$editor_pid" 2>/dev/null || true
-    wait "$editor_pid" 2>/dev/null || true
+    kill "$editor_pid" "$wm_pid" 2>/dev/null || true
+    wait "$editor_pid" "$wm_pid" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -99,6 +108,17 @@ click() {
 click 54 204                                   # PnlRed
 click "$(cell_x 3)" "$(cell_y 5)"
 click "$(cell_x 10)" "$(cell_y 12)"
+# A fast stroke: one motion from cell (2, 14) to cell (12, 14).
+xdotool mousemove --window "$window" "$(cell_x 2)" "$(cell_y 14)"
+sleep 0.2
+xdotool mousedown 1
+sleep 0.2
+xdotool mousemove --window "$window" "$(cell_x 12)" "$(cell_y 14)"
+sleep 0.2
+xdotool mouseup 1
+# Over cell (16, 16), for the widest coordinates.
+xdotool mousemove --window "$window" "$(cell_x 16)" "$(cell_y 16)"
+sleep 0.3
 
 wait_for 20 shows "$(cell_x 10)" "$(cell_y 12)" "255,0,0" || fail "cell (10, 12) was not painted"
 capture
@@ -122,6 +142,14 @@ expect "current colour" $((82 + 38)) $((168 + 8)) "255,0,0"
 empty=$(pixel $((17 + 5)) $((17 + 5)))
 [ "$empty" != "255,0,0" ] || fail "empty actual-size pixel is red"
 echo "ok: empty actual-size pixel is $empty"
+for column in 3 5 7 9 11; do
+    expect "stroke cell ($column, 14)" "$(cell_x "$column")" "$(cell_y 14)" "255,0,0"
+done
+
+# "Coords: 16, 16" reaches past x = 450, where a 50-pixel panel 1 would end.
+darkest=$(convert "$work/shot.png" -crop 50x13+452+357 +repage -colorspace Gray -format "%[fx:int(255*minima)]" info:)
+[ "$darkest" -lt 100 ] || fail "no text right of x = 452 in status panel 1 (darkest grey $darkest)"
+echo "ok: the coordinates show in full (darkest grey $darkest right of x = 452)"
 
 # ---- Save through the real dialogs ----------------------------------------
 
@@ -183,4 +211,28 @@ done
 got=$(png_pixel 5 5)
 [ "${got##*,}" = "0" ] || fail "saved pixel (5 5) is $got, expected transparent"
 echo "ok: saved frame has the painted pixels and transparency elsewhere"
+
+# ---- The information dialog stays reachable ------------------------------
+
+click 95 140                                   # FlatSpeedButton6, Animation Information
+wait_for 20 find_named info "Animation Information" || fail "no information dialog"
+transient=$(xprop -id "$info" WM_TRANSIENT_FOR | grep -o '0x[0-9a-f]*' || true)
+[ "$((transient))" = "$((window))" ] || fail "the dialog is transient for $transient, not the main window $window"
+echo "ok: the dialog is transient for the main window"
+
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
+xdotool windowminimize "$info"
+wait_for 10 eval '! viewable "$info"' || fail "the dialog could not be minimised"
+# What a user does next: bring the (disabled) main window back.
+xdotool windowactivate "$window" 2>/dev/null || true
+dialog_is_back() { viewable "$info" && [ "$(xdotool getactivewindow 2>/dev/null)" = "$info" ]; }
+wait_for 10 dialog_is_back || fail "activating the main window did not bring the dialog back"
+echo "ok: activating the main window brings the minimised dialog back"
+# Okay (title and author are set); a click during the window manager's
+# restore animation may be lost, so try again.
+for _attempt in 1 2 3; do
+    click_in "$info" 332 204
+    wait_for 3 eval '! viewable "$info"' && break
+done
+! viewable "$info" || fail "the dialog did not close"
 echo "PASS"
