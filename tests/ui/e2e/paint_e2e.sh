@@ -221,8 +221,10 @@ transient=$(xprop -id "$info" WM_TRANSIENT_FOR | grep -o '0x[0-9a-f]*' || true)
 echo "ok: the dialog is transient for the main window"
 
 viewable() { xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
-xdotool windowminimize "$info"
-wait_for 10 eval '! viewable "$info"' || fail "the dialog could not be minimised"
+# A request sent before the window manager has taken the new dialog in is
+# lost, so ask again until it is obeyed.
+minimised() { xdotool windowminimize "$info"; sleep 0.2; ! viewable "$info"; }
+wait_for 10 minimised || fail "the dialog could not be minimised"
 # What a user does next: bring the (disabled) main window back.
 xdotool windowactivate "$window" 2>/dev/null || true
 dialog_is_back() { viewable "$info" && [ "$(xdotool getactivewindow 2>/dev/null)" = "$info" ]; }
