@@ -94,8 +94,7 @@ def check_rates(item, frames, rate, seconds):
     print("ok: %d frames in order, %d changes on time at %d/60 s" % (len(seen), len(changes), rate))
 
 
-s = Session(sys.argv[1], sys.argv[2])
-try:
+with Session(sys.argv[1], sys.argv[2]) as s:
     loop = [frame(c) for c in (9, 10, 12)]
     fast = [frame(c) for c in (13, 14, 11, 3)]
     rewritten = [frame(c) for c in (5, 6)]
@@ -181,5 +180,3 @@ try:
         fail("tooltip is %s" % (tip,))
     print("ok: restored the last file; a stale socket was replaced; tooltip %s" % (tip,))
     print("PASS")
-finally:
-    s.close()

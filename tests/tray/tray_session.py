@@ -45,40 +45,46 @@ class Session:
             self.env.pop(key, None)
         for folder in ("runtime", "config", "bin", "files"):
             os.makedirs(self.path(folder), mode=0o700)
-        self.processes = []
+        self.processes, self.logs = [], []
 
     def path(self, *parts):
         return os.path.join(self.work, *parts)
 
     def make(self, name, *frames):
-        """Writes files/NAME from frames given as (rate, colour); saved the
-        way the editor saves, by renaming a new file over the old."""
-        target = self.path("files", name)
-        subprocess.run([self.make_animation, target + ".new." + name.rsplit(".", 1)[-1]] +
-                       ["%d:%d" % f for f in frames], check=True)
-        os.replace(target + ".new." + name.rsplit(".", 1)[-1], target)
+        """Writes files/NAME from frames given as (rate, colour), saved the
+        way the editor saves: a new file renamed over the old."""
+        new, target = self.path("new-" + name), self.path("files", name)
+        subprocess.run([self.make_animation, new] + ["%d:%d" % f for f in frames], check=True)
+        os.replace(new, target)
         return target
 
-    def start(self, *args, **kw):
-        log = open(self.path("player-%d.log" % len(self.processes)), "w")
-        p = subprocess.Popen([self.player] + list(args), env=self.env, stdin=subprocess.DEVNULL,
-                             stdout=log, stderr=subprocess.STDOUT, **kw)
+    def start(self, *args):
+        self.logs.append(self.path("player-%d.log" % len(self.logs)))
+        with open(self.logs[-1], "w") as log:
+            p = subprocess.Popen([self.player] + list(args), env=self.env, stdin=subprocess.DEVNULL,
+                                 stdout=log, stderr=subprocess.STDOUT)
         self.processes.append(p)
         return p
 
     def log(self, n=-1):
-        with open(self.path("player-%d.log" % (len(self.processes) + n if n < 0 else n))) as f:
+        with open(self.logs[n]) as f:
             return f.read()
 
-    def close(self):
+    def __enter__(self):
+        return self
+
+    def __exit__(self, kind, value, _):
         for p in self.processes:
             if p.poll() is None:
                 p.kill()
                 p.wait()
+        if kind and not (kind is SystemExit and value.code in (0, None)):  # say why
+            for n, path in enumerate(self.logs):
+                print("--- %s\n%s" % (path, self.log(n)))
         shutil.rmtree(self.work, ignore_errors=True)
 
 
-def run_inside(script, argv, tools, wrappers):
+def run_inside(script, argv, tools, wrappers, seconds=100):
     """Re-runs the script under a virtual X server (and the wrappers), or
     skips (77) when a tool is missing outside CI."""
     if os.environ.get("ZINTRA_TRAY_INSIDE"):
@@ -89,6 +95,6 @@ def run_inside(script, argv, tools, wrappers):
         sys.exit(1 if os.environ.get("CI") else 77)
     env = dict(os.environ, ZINTRA_TRAY_INSIDE="1")
     env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-    command = ["timeout", "100", "xvfb-run", "-a", "-s", "-screen 0 640x480x24 -nolisten tcp"] + wrappers + \
+    command = ["timeout", str(seconds), "xvfb-run", "-a", "-s", "-screen 0 640x480x24 -nolisten tcp"] + wrappers + \
               ["/usr/bin/python3", script] + argv[1:]
     sys.exit(subprocess.run(command, env=env, stdin=subprocess.DEVNULL).returncode)

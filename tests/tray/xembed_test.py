@@ -51,8 +51,7 @@ def sample(window, seconds):
     return shots
 
 
-s = Session(sys.argv[1], sys.argv[2])
-try:
+with Session(sys.argv[1], sys.argv[2]) as s:
     if "--no-tray" in sys.argv:
         started = time.monotonic()
         player = s.start(s.make("a.zn", (6, 9)))
@@ -106,5 +105,3 @@ try:
     if player.wait(10) != 0:
         fail("Quit did not exit 0")
     print("PASS")
-finally:
-    s.close()
