@@ -67,31 +67,37 @@ def shows(item, frames):
     return next((i for i, f in enumerate(frames) if f == got), None)
 
 
-def check_rates(item, frames, rate, seconds):
-    """The frames come in order, and the NewIcon signals at the rate, with
-    no drift: the n-th change n·rate/60 s after the first, ±20 ms."""
+def check_rates(item, frames, rate, seconds, tries=3):
+    """The frames come in order, and the NewIcon signals at the rate with
+    no drift: the n-th change n·rate/60 s after the loop's start, ±20 ms.
+    A machine busy with other work can stall any process for longer, so a
+    late change is measured again, up to three times in all."""
     period = rate / 60
     start = last = time.monotonic()
     seen = [shows(item, frames)]
     while last - start < seconds:
-        index, now = shows(item, frames), time.monotonic()
-        if index is None:
-            fail("the icon is none of the frames")
-        # A frame may pass unseen only between samples further apart than it lasts.
-        if index != seen[-1] and ((index - seen[-1]) % len(frames) != 1 and now - last < period):
-            fail("frames out of order: %s then %d" % (seen, index))
+        began = time.monotonic()
+        index = shows(item, frames)
+        # A frame may pass unseen only if the samples may lie further apart than it lasts.
+        if None in (index, seen[-1]) or index != seen[-1] and (index - seen[-1]) % len(frames) != 1 \
+                and time.monotonic() - last < period:
+            fail("the icon is none of the frames, or they came out of order: %s then %s" % (seen, index))
         if index != seen[-1]:
             seen.append(index)
-        last = now
+        last = began
         time.sleep(0.005)
     changes = host.new_icons_since(start)
-    expected = int(seconds / period)
-    if abs(len(changes) - expected) > 1:
-        fail("%d NewIcon signals in %.1f s, expected %d" % (len(changes), seconds, expected))
-    for n, t in enumerate(changes):
-        if abs(t - changes[0] - n * period) > 0.020:
-            fail("change %d came %.1f ms off its time" % (n, 1000 * (t - changes[0] - n * period)))
-    print("ok: %d frames in order, %d changes on time at %d/60 s" % (len(seen), len(changes), rate))
+    if abs(len(changes) - int(seconds / period)) > 1:
+        fail("%d NewIcon signals in %.1f s at %d/60 s" % (len(changes), seconds, rate))
+    offsets = sorted(t - n * period for n, t in enumerate(changes))
+    worst = max(abs(o - offsets[len(offsets) // 2]) for o in offsets)
+    if worst > 0.020:
+        if tries == 1:
+            fail("a change came %.1f ms off its time at %d/60 s" % (1000 * worst, rate))
+        print("a change came %.1f ms off its time; measuring again" % (1000 * worst))
+        return check_rates(item, frames, rate, seconds, tries - 1)
+    print("ok: %d frames in order, %d changes within %.1f ms of their time at %d/60 s"
+          % (len(seen), len(changes), 1000 * worst, rate))
 
 
 with Session(sys.argv[1], sys.argv[2]) as s:
@@ -99,7 +105,7 @@ with Session(sys.argv[1], sys.argv[2]) as s:
     fast = [frame(c) for c in (13, 14, 11, 3)]
     rewritten = [frame(c) for c in (5, 6)]
     cursor = [frame(c) for c in (2, 7)]
-    a = s.make("a.zn", (6, 9), (6, 10), (6, 12))
+    s.make("a.zn", (6, 9), (6, 10), (6, 12))
     s.make("fast.zn", (1, 13), (1, 14), (1, 11), (1, 3))
     c = s.make("cursor.ani", (12, 2), (12, 7))
     with open(s.path("files", "bad.zn"), "wb") as f:
@@ -108,14 +114,16 @@ with Session(sys.argv[1], sys.argv[2]) as s:
         f.write('#!/bin/sh\nprintf %s "$*" > "$(dirname "$0")/edited"\n')
     os.chmod(s.path("bin", "zintra-editor"), 0o755)
 
-    # A bad file among good ones: reported, shown disabled, the rest play.
-    player = s.start(a, s.path("files", "bad.zn"), c)
+    # A folder with a bad file among good ones: the bad one reported and
+    # shown disabled, the first good one by name playing.
+    player = s.start(s.path("files"))
     item = Item(0)
     wait_for("a message about bad.zn", lambda: any("bad.zn: " in m[1] for m in host.messages))
     if "bad.zn: " not in s.log(0):
         fail("bad.zn is not reported on standard error")
     menu = item.menu()
-    if menu["bad.zn"][1].get("enabled", True) or menu["a.zn"][1].get("toggle-state") != 1:
+    if menu["bad.zn"][1].get("enabled", True) or menu["a.zn"][1].get("toggle-state") != 1 or \
+            "fast.zn" not in menu or "cursor.ani" not in menu:
         fail("the animations menu is wrong: %s" % menu)
     check_rates(item, loop, 6, 1.5)
 
@@ -161,6 +169,20 @@ with Session(sys.argv[1], sys.argv[2]) as s:
     wait_for("the autostart entry to go", lambda: not os.path.exists(autostart))
     print("ok: editor started with the file; autostart entry written, valid and removed")
 
+    # Open… adds a file through the file dialog and plays it.
+    opened = [frame(c) for c in (1, 4)]
+    s.make("opened.zn", (6, 1), (6, 4))
+    item.click("Open…")
+    dialog = wait_for("the file dialog", lambda: subprocess.run(
+        ["xdotool", "search", "--onlyvisible", "--name", "^Open$"], capture_output=True, text=True).stdout.split())
+    subprocess.run(["xdotool", "windowfocus", "--sync", dialog[0]])
+    subprocess.run(["xdotool", "type", "--delay", "20", s.path("files", "opened.zn")], check=True)
+    for _ in range(2):  # the first may only take the completion offered
+        time.sleep(0.3)
+        subprocess.run(["xdotool", "key", "Return"], check=True)
+    wait_for("the opened file to play", lambda: shows(item, opened) is not None)
+    print("ok: Open… added a file and plays it")
+
     item.click("Quit")
     if player.wait(10) != 0:
         fail("Quit did not exit 0")
@@ -169,7 +191,7 @@ with Session(sys.argv[1], sys.argv[2]) as s:
     # stale socket that the next start must not obey.
     player = s.start()
     item = Item(1)
-    wait_for("the last file again", lambda: shows(item, rewritten) is not None)
+    wait_for("the last file again", lambda: shows(item, opened) is not None)
     player.kill()
     player.wait()
     player = s.start(c)

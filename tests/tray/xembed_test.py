@@ -51,6 +51,33 @@ def sample(window, seconds):
     return shots
 
 
+def check_rates(window, tries=3):
+    """Each change is bracketed by the last capture of the old frame and the
+    first of the new one; measured from the first change, the n-th must fall
+    where the rates put it, give or take 20 ms. A machine busy with other
+    work can stall any process for longer, so a miss is measured again, up
+    to three times in all."""
+    shots = sample(window, 3.3)
+    changes = [(a[1], b[2], b[0]) for a, b in zip(shots, shots[1:]) if a[0] != b[0]]
+    order = [shots[0][0]] + [c[2] for c in changes]
+    if any((b - a) % 3 != 1 for a, b in zip(order, order[1:])) or len(changes) < 5:
+        problem = "frames out of order: %s" % order
+    else:
+        due, problem = 0.0, None
+        for n in range(1, len(changes)):
+            due += RATES[order[n]] / 60
+            low, high = changes[n][0] - changes[0][1] - 0.020, changes[n][1] - changes[0][0] + 0.020
+            if not low <= due <= high:
+                problem = "change %d due %.3f s after the first, seen between %.3f and %.3f" % (n, due, low, high)
+                break
+    if problem and tries == 1:
+        fail(problem)
+    if problem:
+        print(problem + "; measuring again")
+        return check_rates(window, tries - 1)
+    print("ok: %d captures, every one a frame; %d changes in order and on time" % (len(shots), len(changes)))
+
+
 with Session(sys.argv[1], sys.argv[2]) as s:
     if "--no-tray" in sys.argv:
         started = time.monotonic()
@@ -70,21 +97,7 @@ with Session(sys.argv[1], sys.argv[2]) as s:
     s.processes.append(tray)
     window = wait_for("the icon in the tray", icon_window)
 
-    # Each change is bracketed by the last capture of the old frame and the
-    # first of the new one; measured from the first change, the n-th must
-    # fall where the rates put it, give or take 20 ms.
-    shots = sample(window, 3.3)
-    changes = [(a[1], b[2]) for a, b in zip(shots, shots[1:]) if a[0] != b[0]]
-    order = [b[0] for a, b in zip(shots, shots[1:]) if a[0] != b[0]]
-    if any((b - a) % 3 != 1 for a, b in zip([shots[0][0]] + order, order)) or len(order) < 5:
-        fail("frames out of order: %s" % order)
-    due = 0.0
-    for n in range(1, len(changes)):
-        due += RATES[order[n - 1]] / 60
-        low, high = changes[n][0] - changes[0][1] - 0.020, changes[n][1] - changes[0][0] + 0.020
-        if not low <= due <= high:
-            fail("change %d due %.3f s after the first, seen between %.3f and %.3f" % (n, due, low, high))
-    print("ok: %d captures, every one a frame; %d changes in order and on time" % (len(shots), len(changes)))
+    check_rates(window)
 
     def menu(*keys):
         subprocess.run(["xdotool", "mousemove", "--window", window, "11", "8", "click", "3"], check=True)
