@@ -11,34 +11,18 @@ import gi
 gi.require_version("Gio", "2.0")
 from gi.repository import Gio, GLib  # noqa: E402
 
-WATCHER_XML = """<node>
- <interface name="org.kde.StatusNotifierWatcher">
-  <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
-  <method name="RegisterStatusNotifierHost"><arg name="service" type="s" direction="in"/></method>
-  <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
-  <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
-  <property name="ProtocolVersion" type="i" access="read"/>
-  <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
-  <signal name="StatusNotifierItemUnregistered"><arg type="s"/></signal>
-  <signal name="StatusNotifierHostRegistered"/>
- </interface>
-</node>"""
-
-NOTIFICATIONS_XML = """<node>
- <interface name="org.freedesktop.Notifications">
-  <method name="Notify">
-   <arg type="s" direction="in"/><arg type="u" direction="in"/><arg type="s" direction="in"/>
-   <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="as" direction="in"/>
-   <arg type="a{sv}" direction="in"/><arg type="i" direction="in"/><arg type="u" direction="out"/>
-  </method>
-  <method name="CloseNotification"><arg type="u" direction="in"/></method>
-  <method name="GetCapabilities"><arg type="as" direction="out"/></method>
-  <method name="GetServerInformation">
-   <arg type="s" direction="out"/><arg type="s" direction="out"/>
-   <arg type="s" direction="out"/><arg type="s" direction="out"/>
-  </method>
- </interface>
-</node>"""
+# Only what Qt uses: it reads IsStatusNotifierHostRegistered through
+# introspection, registers its item, and sends tray messages as Notify.
+WATCHER_XML = """<node><interface name="org.kde.StatusNotifierWatcher">
+ <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
+ <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
+</interface></node>"""
+NOTIFICATIONS_XML = """<node><interface name="org.freedesktop.Notifications">
+ <method name="Notify"><arg type="s" direction="in"/><arg type="u" direction="in"/>
+  <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="s" direction="in"/>
+  <arg type="as" direction="in"/><arg type="a{sv}" direction="in"/><arg type="i" direction="in"/>
+  <arg type="u" direction="out"/></method>
+</interface></node>"""
 
 
 class StatusNotifierHost:
@@ -77,29 +61,17 @@ class StatusNotifierHost:
             self.new_icons.append(time.monotonic())
 
     def _call(self, bus, sender, path, interface, method, args, invocation):
-        if method == "RegisterStatusNotifierItem":
-            service = args.unpack()[0]
-            # An item may give its object path instead of a bus name.
-            item = (sender, service) if service.startswith("/") else (service, "/StatusNotifierItem")
-            with self.lock:
-                self.items.append(item)
-            invocation.return_value(None)
-        elif method == "Notify":
-            values = args.unpack()
-            with self.lock:
+        values = args.unpack()
+        with self.lock:
+            if method == "Notify":
                 self.messages.append((values[3], values[4]))
-            invocation.return_value(GLib.Variant("(u)", (len(self.messages),)))
-        elif method == "GetCapabilities":
-            invocation.return_value(GLib.Variant("(as)", (["body"],)))
-        elif method == "GetServerInformation":
-            invocation.return_value(GLib.Variant("(ssss)", ("stand-in", "zintra", "1", "1.2")))
-        else:
-            invocation.return_value(None)
+            else:  # an item gives its bus name, or its object path on the sender's
+                service = values[0]
+                self.items.append((sender, service) if service.startswith("/") else (service, "/StatusNotifierItem"))
+        invocation.return_value(GLib.Variant("(u)", (len(self.messages),)) if method == "Notify" else None)
 
-    def _get(self, bus, sender, path, interface, name):
-        return {"RegisteredStatusNotifierItems": GLib.Variant("as", [i[0] for i in self.items]),
-                "IsStatusNotifierHostRegistered": GLib.Variant("b", True),
-                "ProtocolVersion": GLib.Variant("i", 0)}.get(name)
+    def _get(self, *_):
+        return GLib.Variant("b", True)
 
     def new_icons_since(self, t):
         with self.lock:
