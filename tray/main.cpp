@@ -40,6 +40,9 @@ bool WaitForSystemTray() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // An XEmbed icon is some 22×16 pixels: X shared memory saves no copying
+    // there, but its completion event wakes the player once more a frame.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication application(argc, argv);
     application.setApplicationName(QStringLiteral("zintra-tray"));
     application.setOrganizationName(QStringLiteral("zintra"));
