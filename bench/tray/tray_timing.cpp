@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <ctime>
 #include <cstdio>
 #include <numeric>
 #include <vector>
@@ -26,7 +27,19 @@ constexpr int kFrames = 8;
 struct Result {
     std::vector<double> lateness;  // ms after the change was due
     int64_t due = 0;               // changes due in the time played
+    double cpu = 0;                // share of one core, in %
 };
+
+// CPU time of the whole process so far.
+Time ProcessCpu() { return std::chrono::nanoseconds(std::clock() * (1'000'000'000 / CLOCKS_PER_SEC)); }
+
+// Runs the event loop for the time given and notes the CPU it took.
+void Play(double seconds, Result& result) {
+    const Time cpu = ProcessCpu();
+    QTimer::singleShot(int(seconds * 1000), Qt::PreciseTimer, qApp, &QCoreApplication::quit);
+    qApp->exec();
+    result.cpu = 100.0 * double((ProcessCpu() - cpu).count()) / (seconds * 1e9);
+}
 
 // Drift: how much later the last change came than the first, on the
 // least-squares line through every change's lateness.
@@ -43,9 +56,9 @@ double Drift(const std::vector<double>& late) {
 
 void Print(const char* what, const Result& r) {
     const auto& l = r.lateness;
-    std::printf("%-36s %4zu of %4lld changes  mean late %7.3f ms  max %7.3f ms  drift %8.3f ms\n", what,
-                l.size(), (long long)r.due, std::accumulate(l.begin(), l.end(), 0.0) / double(l.size()),
-                *std::max_element(l.begin(), l.end()), Drift(l));
+    std::printf("%-36s %4zu of %4lld changes  mean late %6.3f ms  max %7.3f ms  drift %8.3f ms  CPU %.2f %%\n",
+                what, l.size(), (long long)r.due, std::accumulate(l.begin(), l.end(), 0.0) / double(l.size()),
+                *std::max_element(l.begin(), l.end()), Drift(l), r.cpu);
 }
 
 // The player: each change measured against the deadline it was aimed at.
@@ -58,8 +71,7 @@ Result Deadlines(int32_t rate, double seconds) {
     });
     const Time start = FramePlayer::now();
     player.play(std::vector<int32_t>(kFrames, rate));
-    QTimer::singleShot(int(seconds * 1000), qApp, &QCoreApplication::quit);
-    qApp->exec();
+    Play(seconds, result);
     // A change more than a frame late shows the frame then due, past the
     // ones missed: fewer changes than were due.
     result.due = (FramePlayer::now() - start).count() * 3 / 50'000'000 / rate;
@@ -79,8 +91,7 @@ Result Repeating(int32_t rate, int intervalMs, double seconds) {
         result.lateness.push_back(double((FramePlayer::now() - due).count()) / 1e6);
     });
     timer.start(intervalMs);
-    QTimer::singleShot(int(seconds * 1000), qApp, &QCoreApplication::quit);
-    qApp->exec();
+    Play(seconds, result);
     result.due = (FramePlayer::now() - start).count() * 3 / 50'000'000 / rate;
     return result;
 }
