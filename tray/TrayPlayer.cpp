@@ -74,6 +74,7 @@ void TrayPlayer::buildMenu() {
 
 void TrayPlayer::addFiles(const QStringList& paths) {
     const QStringList files = Playlist::Expand(paths);
+    if (files.isEmpty()) return;  // a later start with nothing named changes nothing
     QStringList problems;
     int first = -1;
     for (const QString& file : files) {
