@@ -223,7 +223,7 @@ void TrayPlayer::fileChanged(const QString& path) {
     if (!reason.isEmpty()) {
         if (hadAnimation)
             report({FileName(path) + QStringLiteral(": ") + reason +
-                    QStringLiteral("\nStill playing what was read before.")});
+                    QStringLiteral("\nKeeping what was read before.")});
         refresh();
         return;
     }

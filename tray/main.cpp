@@ -22,19 +22,18 @@ namespace {
 constexpr int kTrayWaitMs = 30'000;
 constexpr int kTrayPollMs = 250;
 
+// Runs the event loop meanwhile, so later starts can hand files over.
 bool WaitForSystemTray() {
-    QDeadlineTimer deadline(kTrayWaitMs);
+    if (QSystemTrayIcon::isSystemTrayAvailable()) return true;
+    const QDeadlineTimer deadline(kTrayWaitMs);
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
         if (QSystemTrayIcon::isSystemTrayAvailable() || deadline.hasExpired()) loop.quit();
     });
-    while (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        if (deadline.hasExpired()) return false;
-        poll.start(kTrayPollMs);
-        loop.exec();
-    }
-    return true;
+    poll.start(kTrayPollMs);
+    loop.exec();
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 }  // namespace
