@@ -95,6 +95,6 @@ def run_inside(script, argv, tools, wrappers, seconds=100):
         sys.exit(1 if os.environ.get("CI") else 77)
     env = dict(os.environ, ZINTRA_TRAY_INSIDE="1")
     env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-    command = ["timeout", str(seconds), "xvfb-run", "-a", "-s", "-screen 0 640x480x24 -nolisten tcp"] + wrappers + \
+    command = ["timeout", str(seconds), "xvfb-run", "-a", "-s", "-screen 0 640x480x24"] + wrappers + \
               ["/usr/bin/python3", script] + argv[1:]
     sys.exit(subprocess.run(command, env=env, stdin=subprocess.DEVNULL).returncode)
