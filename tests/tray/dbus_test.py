@@ -1,0 +1,205 @@
+"""zintra-tray as a StatusNotifierItem, the D-Bus tray of KDE Plasma and
+most current panels, on a private session bus with a stand-in panel: frames
+read back from IconPixmap, NewIcon signals against the rates, the menu
+driven through dbusmenu, hand-over to a running player, a bad file, a file
+rewritten on disk, and a restart that plays what was played last.
+
+    dbus_test.py path/to/zintra-tray path/to/make_animation
+"""
+import os
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from tray_session import Session, fail, frame, run_inside, wait_for  # noqa: E402
+
+run_inside(__file__, sys.argv, ["xvfb-run", "dbus-run-session"], ["dbus-run-session", "--"])
+
+from gi.repository import Gio, GLib  # noqa: E402
+from status_notifier_host import StatusNotifierHost  # noqa: E402
+
+SNI = "org.kde.StatusNotifierItem"
+host = StatusNotifierHost()  # on the bus before the player: Qt looks only once
+bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+
+
+class Item:
+    """The n-th item registered with the stand-in panel."""
+
+    def __init__(self, n):
+        wait_for("item %d to register" % n, lambda: len(host.items) > n)
+        self.name, self.path = host.items[n]
+
+    def call(self, path, interface, method, signature, args):
+        return bus.call_sync(self.name, path, interface, method, GLib.Variant(signature, args),
+                             None, Gio.DBusCallFlags.NONE, 5000, None).unpack()
+
+    def prop(self, name):
+        return self.call(self.path, "org.freedesktop.DBus.Properties", "Get", "(ss)", (SNI, name))[0]
+
+    def pixels(self):
+        """The 16×16 pixmap: ARGB32 in network byte order, None where clear."""
+        width, height, data = next(p for p in self.prop("IconPixmap") if p[:2] == (16, 16))
+        data = bytes(data)
+        return [None if data[i] == 0 else tuple(data[i + 1:i + 4]) for i in range(0, len(data), 4)]
+
+    def menu(self):
+        """Every entry by label: (id, properties). Ids are not in menu order."""
+        entries = {}
+
+        def walk(node):
+            entries[node[1].get("label", "").replace("_", "")] = node[:2]
+            for child in node[2]:
+                walk(child)
+        walk(self.call(self.prop("Menu"), "com.canonical.dbusmenu", "GetLayout", "(iias)", (0, -1, []))[1])
+        return entries
+
+    def click(self, label):
+        entry = wait_for("menu entry " + label, lambda: self.menu().get(label))
+        self.call(self.prop("Menu"), "com.canonical.dbusmenu", "Event", "(isvu)",
+                  (entry[0], "clicked", GLib.Variant("i", 0), 0))
+
+
+def shows(item, frames):
+    """Which of the frames the item shows (None for none of them)."""
+    got = item.pixels()
+    return next((i for i, f in enumerate(frames) if f == got), None)
+
+
+def check_rates(item, frames, rate, seconds, tries=3):
+    """The frames come in order, and the NewIcon signals at the rate with
+    no drift: the n-th change n·rate/60 s after the loop's start, ±20 ms.
+    A machine busy with other work can stall any process for longer, so a
+    late change is measured again, up to three times in all."""
+    period = rate / 60
+    start = last = time.monotonic()
+    seen = [shows(item, frames)]
+    while last - start < seconds:
+        began = time.monotonic()
+        index = shows(item, frames)
+        # A frame may pass unseen only if the samples may lie further apart than it lasts.
+        if None in (index, seen[-1]) or index != seen[-1] and (index - seen[-1]) % len(frames) != 1 \
+                and time.monotonic() - last < period:
+            fail("the icon is none of the frames, or they came out of order: %s then %s" % (seen, index))
+        if index != seen[-1]:
+            seen.append(index)
+        last = began
+        time.sleep(0.005)
+    changes = host.new_icons_since(start)
+    offsets = sorted(t - n * period for n, t in enumerate(changes))
+    worst = max(abs(o - offsets[len(offsets) // 2]) for o in offsets)
+    problem = "%d NewIcon signals in %.1f s" % (len(changes), seconds) \
+        if abs(len(changes) - int(seconds / period)) > 1 else \
+        "a change came %.1f ms off its time" % (1000 * worst) if worst > 0.020 else None
+    if problem and tries == 1:
+        fail(problem + " at %d/60 s" % rate)
+    if problem:
+        print(problem + "; measuring again")
+        return check_rates(item, frames, rate, seconds, tries - 1)
+    print("ok: %d frames in order, %d changes within %.1f ms of their time at %d/60 s"
+          % (len(seen), len(changes), 1000 * worst, rate))
+
+
+with Session(sys.argv[1], sys.argv[2]) as s:
+    loop = [frame(c) for c in (9, 10, 12)]
+    fast = [frame(c) for c in (13, 14, 11, 3)]
+    rewritten = [frame(c) for c in (5, 6)]
+    cursor = [frame(c) for c in (2, 7)]
+    s.make("a.zn", (6, 9), (6, 10), (6, 12))
+    s.make("fast.zn", (1, 13), (1, 14), (1, 11), (1, 3))
+    c = s.make("cursor.ani", (12, 2), (12, 7))
+    with open(s.path("files", "bad.zn"), "wb") as f:
+        f.write(b"not an animation")
+    with open(s.path("bin", "zintra-editor"), "w") as f:
+        f.write('#!/bin/sh\nprintf %s "$*" > "$(dirname "$0")/edited"\n')
+    os.chmod(s.path("bin", "zintra-editor"), 0o755)
+
+    # A folder with a bad file among good ones: the bad one reported and
+    # shown disabled, the first good one by name playing.
+    player = s.start(s.path("files"))
+    item = Item(0)
+    wait_for("a message about bad.zn", lambda: any("bad.zn: " in m[1] for m in host.messages))
+    if "bad.zn: " not in s.log(0):
+        fail("bad.zn is not reported on standard error")
+    menu = item.menu()
+    if menu["bad.zn"][1].get("enabled", True) or menu["a.zn"][1].get("toggle-state") != 1 or \
+            "fast.zn" not in menu or "cursor.ani" not in menu:
+        fail("the animations menu is wrong: %s" % menu)
+    check_rates(item, loop, 6, 1.5)
+
+    # A second start hands its file over and exits.
+    if s.start(s.path("files", "fast.zn")).wait(10) != 0:
+        fail("the second start did not exit 0")
+    wait_for("the handed-over file to play", lambda: shows(item, fast) is not None)
+    check_rates(item, fast, 1, 1.0)
+
+    # Pause from the menu, then a left click resumes.
+    item.click("Pause")
+    wait_for("Resume in the menu", lambda: "Resume" in item.menu())
+    paused = time.monotonic()
+    time.sleep(0.5)
+    if host.new_icons_since(paused):
+        fail("the icon changed while paused")
+    item.call(item.path, SNI, "Activate", "(ii)", (0, 0))
+    wait_for("playing after a left click", lambda: host.new_icons_since(paused))
+    print("ok: paused from the menu, resumed by a click")
+
+    # The file rewritten by renaming over it: unreadable, then good again.
+    with open(s.path("files", "new"), "wb") as f:
+        f.write(b"ZNFIL")
+    os.replace(s.path("files", "new"), s.path("files", "fast.zn"))
+    wait_for("a message about fast.zn", lambda: any("fast.zn: " in m[1] for m in host.messages), 2)
+    check_rates(item, fast, 1, 0.5)
+    changed = time.monotonic()
+    s.make("fast.zn", (6, 5), (6, 6))
+    wait_for("the rewritten file", lambda: shows(item, rewritten) is not None, 1.5)
+    print("ok: rewritten file playing after %.2f s" % (time.monotonic() - changed))
+
+    item.click("Edit in Zintra Editor")
+    wait_for("the editor", lambda: os.path.exists(s.path("bin", "edited")))
+    with open(s.path("bin", "edited")) as f:
+        if f.read() != s.path("files", "fast.zn"):
+            fail("the editor was not given the current file")
+
+    autostart = s.path("config", "autostart", "zintra-tray.desktop")
+    item.click("Start at login")
+    wait_for("the autostart entry", lambda: os.path.exists(autostart))
+    subprocess.run(["desktop-file-validate", autostart], check=True)
+    item.click("Start at login")
+    wait_for("the autostart entry to go", lambda: not os.path.exists(autostart))
+    print("ok: editor started with the file; autostart entry written, valid and removed")
+
+    # Open… adds a file through the file dialog and plays it.
+    opened = [frame(c) for c in (1, 4)]
+    s.make("opened.zn", (6, 1), (6, 4))
+    item.click("Open…")
+    dialog = wait_for("the file dialog", lambda: subprocess.run(
+        ["xdotool", "search", "--onlyvisible", "--name", "^Open$"], capture_output=True, text=True).stdout.split())
+    subprocess.run(["xdotool", "windowfocus", "--sync", dialog[0]])
+    subprocess.run(["xdotool", "type", "--delay", "20", s.path("files", "opened.zn")], check=True)
+    for _ in range(2):  # the first may only take the completion offered
+        time.sleep(0.3)
+        subprocess.run(["xdotool", "key", "Return"], check=True)
+    wait_for("the opened file to play", lambda: shows(item, opened) is not None)
+    print("ok: Open… added a file and plays it")
+
+    item.click("Quit")
+    if player.wait(10) != 0:
+        fail("Quit did not exit 0")
+
+    # Started alone, it plays what it played last; killed, it leaves a
+    # stale socket that the next start must not obey.
+    player = s.start()
+    item = Item(1)
+    wait_for("the last file again", lambda: shows(item, opened) is not None)
+    player.kill()
+    player.wait()
+    player = s.start(c)
+    item = Item(2)
+    wait_for("the cursor", lambda: shows(item, cursor) is not None)
+    tip = item.prop("ToolTip")
+    if "Test Cursor" not in str(tip) or "0.40 s" not in str(tip):
+        fail("tooltip is %s" % (tip,))
+    print("ok: restored the last file; a stale socket was replaced; tooltip %s" % (tip,))
+    print("PASS")

@@ -1,0 +1,100 @@
+"""What the tray tests share: a private X display with a tray, the player
+started and stopped, test animations, and captures of frames."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+COLOURS = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
+           (0, 128, 128), (128, 128, 128), (192, 192, 192), (255, 0, 0), (0, 255, 0),
+           (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
+
+
+def fail(message):
+    print("FAIL:", message, flush=True)
+    sys.exit(1)
+
+
+def frame(colour):
+    """A test frame as make_animation draws it: None where transparent."""
+    return [None if x < 4 and y < 4 else COLOURS[colour] for y in range(16) for x in range(16)]
+
+
+def wait_for(what, predicate, seconds=10.0, every=0.05):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        result = predicate()
+        if result:
+            return result
+        time.sleep(every)
+    fail("timed out waiting for " + what)
+
+
+class Session:
+    """A work folder, the environment the player runs in, and its processes."""
+
+    def __init__(self, player, make_animation):
+        self.player, self.make_animation = player, make_animation
+        self.work = tempfile.mkdtemp(prefix="zintra-tray-test-")
+        self.env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_ENABLE_HIGHDPI_SCALING="0",
+                        XDG_RUNTIME_DIR=self.path("runtime"), XDG_CONFIG_HOME=self.path("config"),
+                        PATH=self.path("bin") + os.pathsep + os.environ["PATH"])
+        for key in ("XDG_CURRENT_DESKTOP", "QT_QPA_PLATFORMTHEME", "QT_SCALE_FACTOR"):
+            self.env.pop(key, None)
+        for folder in ("runtime", "config", "bin", "files"):
+            os.makedirs(self.path(folder), mode=0o700)
+        self.processes, self.logs = [], []
+
+    def path(self, *parts):
+        return os.path.join(self.work, *parts)
+
+    def make(self, name, *frames):
+        """Writes files/NAME from frames given as (rate, colour), saved the
+        way the editor saves: a new file renamed over the old."""
+        new, target = self.path("new-" + name), self.path("files", name)
+        subprocess.run([self.make_animation, new] + ["%d:%d" % f for f in frames], check=True)
+        os.replace(new, target)
+        return target
+
+    def start(self, *args):
+        self.logs.append(self.path("player-%d.log" % len(self.logs)))
+        with open(self.logs[-1], "w") as log:
+            p = subprocess.Popen([self.player] + list(args), env=self.env, stdin=subprocess.DEVNULL,
+                                 stdout=log, stderr=subprocess.STDOUT)
+        self.processes.append(p)
+        return p
+
+    def log(self, n=-1):
+        with open(self.logs[n]) as f:
+            return f.read()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, kind, value, _):
+        for p in self.processes:
+            if p.poll() is None:
+                p.kill()
+                p.wait()
+        if kind and not (kind is SystemExit and value.code in (0, None)):  # say why
+            for n, path in enumerate(self.logs):
+                print("--- %s\n%s" % (path, self.log(n)))
+        shutil.rmtree(self.work, ignore_errors=True)
+
+
+def run_inside(script, argv, tools, wrappers, seconds=100):
+    """Re-runs the script under a virtual X server (and the wrappers), or
+    skips (77) when a tool is missing outside CI."""
+    if os.environ.get("ZINTRA_TRAY_INSIDE"):
+        return
+    missing = [t for t in tools if not shutil.which(t)]
+    if missing:
+        print("missing " + " ".join(missing) + " (bash tools/setup installs them)")
+        sys.exit(1 if os.environ.get("CI") else 77)
+    env = dict(os.environ, ZINTRA_TRAY_INSIDE="1")
+    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+    command = ["timeout", str(seconds), "xvfb-run", "-a", "-s", "-screen 0 640x480x24"] + wrappers + \
+              ["/usr/bin/python3", script] + argv[1:]
+    sys.exit(subprocess.run(command, env=env, stdin=subprocess.DEVNULL).returncode)

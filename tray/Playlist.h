@@ -1,0 +1,44 @@
+#pragma once
+// The animations the player was given, in order, each either loaded or
+// with the reason it could not be read, and which one is playing.
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+#include "tray/TrayAnimation.h"
+
+struct PlaylistEntry {
+    QString path;
+    std::optional<TrayAnimation> animation;
+    QString error;  // why the file could not be read, when it could not
+};
+
+class Playlist {
+public:
+    // Files as they are and every ".zn" and ".ani" file of a folder, sorted
+    // by name; all made absolute.
+    static QStringList Expand(const QStringList& paths);
+
+    // Loads the file unless the list holds it already; returns its index.
+    int add(const QString& path);
+    // Reads the file again. On failure an entry that had an animation keeps
+    // it; the reason is returned either way (empty on success).
+    QString reload(int index);
+
+    const std::vector<PlaylistEntry>& entries() const { return m_entries; }
+    int indexOf(const QString& path) const;
+    // The entry playing, or -1 when none can be played.
+    int current() const { return m_current; }
+    const PlaylistEntry* currentEntry() const;
+    // Makes a playable entry current; false for one that cannot be played.
+    bool setCurrent(int index);
+    // The next (+1) or previous (-1) playable entry, round the list.
+    void step(int direction);
+    QStringList paths() const;
+
+private:
+    std::vector<PlaylistEntry> m_entries;
+    int m_current = -1;
+};

@@ -1,0 +1,44 @@
+#include "tray/TrayAnimation.h"
+
+#include <QFile>
+#include <QPixmap>
+
+#include "core/AnimationLoader.h"
+#include "core/Conversion.h"
+
+namespace {
+// Files store 8-bit text; Latin-1 keeps every byte as a character.
+QString Text(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
+}  // namespace
+
+QImage FrameImage(const TFrameIcon& icon) {
+    // Drawn over the key colour as the editor draws it; a loaded frame
+    // never holds an opaque pixel of that colour, so the key colour is
+    // exactly the transparent pixels.
+    Picture picture(kFrameSize, kFrameSize);
+    RenderFrameIcon(icon, picture, kKeyColour);
+    QImage image(kFrameSize, kFrameSize, QImage::Format_ARGB32);
+    for (int y = 0; y < kFrameSize; ++y)
+        for (int x = 0; x < kFrameSize; ++x) {
+            const Rgb c = picture.at(x, y);
+            image.setPixel(x, y, c == kKeyColour ? 0u : qRgb(c.r, c.g, c.b));
+        }
+    return image;
+}
+
+TrayAnimation TrayAnimation::Load(const QString& path) {
+    const TDocument document = LoadAnimation(QFile::encodeName(path).toStdString());
+    TrayAnimation animation;
+    animation.title = Text(document.title);
+    animation.author = Text(document.authorName);
+    animation.rates.reserve(size_t(document.Count()));
+    animation.frames.reserve(size_t(document.Count()));
+    for (int n = 1; n <= document.Count(); ++n) {
+        const TFrameRecord& frame = document.FrameAt(n);
+        animation.rates.push_back(frame.rate);
+        // One 16×16 pixmap and no other size: the tray draws it 1:1 and
+        // nothing here ever scales it smoothly.
+        animation.frames.emplace_back(QPixmap::fromImage(FrameImage(*frame.icon)));
+    }
+    return animation;
+}
