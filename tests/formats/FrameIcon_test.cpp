@@ -78,16 +78,16 @@ TEST(EncodeFrameIcon, StoresOtherColoursAsTheirNearestStandardColour) {
 
 TEST(FrameIcon, RoundTripsThroughItsBytes) {
     const auto built = TFrameIcon::Built(test::SampleFrame());
-    const auto loaded = LoadFrameIcon(built->bytes());
+    const auto loaded = LoadFrameIcon(test::BytesOf(*built));
     EXPECT_EQ(loaded->state(), TFrameIcon::State::Loaded);
     EXPECT_EQ(loaded->image(), test::SampleFrame());
-    EXPECT_EQ(loaded->bytes(), built->bytes()) << "a loaded icon writes its bytes unchanged";
+    EXPECT_EQ(test::BytesOf(*loaded), test::BytesOf(*built)) << "a loaded icon writes its bytes unchanged";
 }
 
 TEST(FrameIcon, KeepsItsBytesOnceEncoded) {
     const auto built = TFrameIcon::Built(test::SampleFrame());
-    const std::vector<uint8_t>* first = &built->bytes();
-    EXPECT_EQ(first, &built->bytes());
+    const uint8_t* first = built->bytes().data();
+    EXPECT_EQ(first, built->bytes().data());
 }
 
 TEST(FrameIcon, EmptyIconHasNeitherBytesNorImage) {
