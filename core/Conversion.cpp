@@ -1,6 +1,7 @@
 #include "core/Conversion.h"
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -19,6 +20,8 @@ void ForEachFramePixel(int sourceWidth, int sourceHeight, Visit visit) {
 }
 
 const Rgba kTransparent{0, 0, 0, 0};
+// The key colour as the low three bytes of a pixel's word in memory order.
+constexpr uint32_t kKeyWord = uint32_t(kKeyColour.r) | uint32_t(kKeyColour.g) << 8 | uint32_t(kKeyColour.b) << 16;
 
 Rgba Opaque(Rgb c) { return {c.r, c.g, c.b, 255}; }
 
@@ -81,11 +84,33 @@ std::unique_ptr<TFrameIcon> ReduceColours(Picture& picture) {
 std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce) {
     if (icon.empty()) return MakeFrameIcon(Picture());
     // Each pixel as rendering over the key colour and then reducing or
-    // making the icon would leave it, worked out in place.
+    // making the icon would leave it, worked out in place: what it shows
+    // over the key colour, transparent where that is the key colour itself.
     IconImage image = icon.frameImage();
-    for (Rgba& p : image.pixels) {
-        const auto c = Shown(p, kKeyColour);
-        p = !c || *c == kKeyColour ? kTransparent : Opaque(reduce ? NearestStandardColour(*c) : *c);
+    // Words in memory order: red in the low byte, alpha in the high one.
+    Rgba* pixels = image.pixels.data();
+    uint32_t words[kFramePixels];
+    std::memcpy(words, pixels, sizeof words);
+    uint32_t partlyTransparent = 0;  // only 32-bit images have such pixels
+    for (uint32_t word : words) partlyTransparent |= (word >> 24) - 1u < 254u;
+    if (partlyTransparent) {
+        for (int i = 0; i < kFramePixels; ++i)
+            if (pixels[i].alpha != 0 && pixels[i].alpha != 255) pixels[i] = Opaque(*Shown(pixels[i], kKeyColour));
+        std::memcpy(words, pixels, sizeof words);
+    }
+    for (uint32_t& word : words) {
+        const uint32_t rgb = word & 0x00FFFFFF;
+        word = (rgb | 0xFF000000) & uint32_t(-uint32_t((word >> 24 != 0) & (rgb != kKeyWord)));
+    }
+    std::memcpy(pixels, words, sizeof words);
+    if (reduce) {
+        // Neighbours share colours more often than not: look each run up once.
+        Rgb last = kKeyColour, nearest = NearestStandardColour(last);
+        for (int i = 0; i < kFramePixels; ++i) {
+            if (!pixels[i].alpha) continue;
+            if (pixels[i].rgb() != last) last = pixels[i].rgb(), nearest = NearestStandardColour(last);
+            pixels[i] = Opaque(nearest);
+        }
     }
     return TFrameIcon::Built(std::move(image));
 }

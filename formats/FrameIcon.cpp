@@ -203,9 +203,9 @@ uint32_t PaletteOrPackedPixel(const uint8_t* row, int x, uint16_t bpp, const Col
 // Pixel x of a 32-bit row (blue, green, red, alpha): alpha forced opaque
 // unless the image uses it, and a pixel of alpha 0 wholly transparent.
 uint32_t TrueColourPixel(const uint8_t* row, int x, uint32_t forcedAlpha) {
-    const uint8_t* p = row + 4 * x;
-    const uint32_t word = (uint32_t(p[2]) | uint32_t(p[1]) << 8 | uint32_t(p[0]) << 16 | uint32_t(p[3]) << 24) |
-                          forcedAlpha;
+    uint32_t stored;  // blue in the low byte: swap it with red
+    std::memcpy(&stored, row + 4 * x, sizeof stored);
+    const uint32_t word = (stored & 0xFF00FF00) | (stored >> 16 & 0xFF) | (stored & 0xFF) << 16 | forcedAlpha;
     return word & uint32_t(-uint32_t((word & kAlphaBits) != 0));
 }
 
@@ -214,16 +214,29 @@ void DecodeRow(const uint8_t* row, const uint8_t* mask, const BitmapLayout& l, c
                uint32_t forcedAlpha, Rgba* out) {
     const int width = l.width;
     switch (l.bpp) {
-    case 4:  // the frame icon's own depth: two pixels a byte
-        for (int x = 0; x + 1 < width; x += 2) {
-            Store(out + x, table[row[x / 2] >> 4] & MaskKeep(mask, x));
-            Store(out + x + 1, table[row[x / 2] & 15] & MaskKeep(mask, x + 1));
+    case 4: {  // the frame icon's own depth: two pixels a byte, eight a mask byte
+        int x = 0;
+        for (; x + 8 <= width; x += 8) {
+            const uint8_t* pairs = row + x / 2;
+            const unsigned bits = mask[x / 8];
+            // Written out so that every shift is a constant.
+            auto put = [&](int i, unsigned index) { Store(out + x + i, table[index] & ((bits >> (7 - i) & 1) - 1u)); };
+            put(0, pairs[0] >> 4), put(1, pairs[0] & 15u), put(2, pairs[1] >> 4), put(3, pairs[1] & 15u);
+            put(4, pairs[2] >> 4), put(5, pairs[2] & 15u), put(6, pairs[3] >> 4), put(7, pairs[3] & 15u);
         }
-        if (width % 2) Store(out + width - 1, table[row[width / 2] >> 4] & MaskKeep(mask, width - 1));
+        for (; x < width; ++x) Store(out + x, PaletteOrPackedPixel(row, x, 4, table) & MaskKeep(mask, x));
         break;
-    case 32:
-        for (int x = 0; x < width; ++x) Store(out + x, TrueColourPixel(row, x, forcedAlpha) & MaskKeep(mask, x));
+    }
+    case 32: {
+        int x = 0;
+        for (; x + 8 <= width; x += 8) {
+            const unsigned bits = mask[x / 8];
+            auto put = [&](int i) { Store(out + x + i, TrueColourPixel(row, x + i, forcedAlpha) & ((bits >> (7 - i) & 1) - 1u)); };
+            put(0), put(1), put(2), put(3), put(4), put(5), put(6), put(7);
+        }
+        for (; x < width; ++x) Store(out + x, TrueColourPixel(row, x, forcedAlpha) & MaskKeep(mask, x));
         break;
+    }
     default:
         for (int x = 0; x < width; ++x)
             Store(out + x, PaletteOrPackedPixel(row, x, l.bpp, table) & MaskKeep(mask, x));
