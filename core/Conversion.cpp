@@ -104,13 +104,11 @@ std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce)
     }
     std::memcpy(pixels, words, sizeof words);
     if (reduce) {
-        // Neighbours share colours more often than not: look each run up once.
-        Rgb last = kKeyColour, nearest = NearestStandardColour(last);
-        for (int i = 0; i < kFramePixels; ++i) {
-            if (!pixels[i].alpha) continue;
-            if (pixels[i].rgb() != last) last = pixels[i].rgb(), nearest = NearestStandardColour(last);
-            pixels[i] = Opaque(nearest);
-        }
+        // Transparent pixels are black, which stays black.
+        Rgb colours[kFramePixels];
+        for (int i = 0; i < kFramePixels; ++i) colours[i] = pixels[i].rgb();
+        ReduceToStandardColours(colours);
+        for (int i = 0; i < kFramePixels; ++i) pixels[i] = {colours[i].r, colours[i].g, colours[i].b, pixels[i].alpha};
     }
     return TFrameIcon::Built(std::move(image));
 }

@@ -22,14 +22,12 @@ constexpr std::array<ChannelTerms, 256> kTerms = [] {
     for (int v = 0; v < 256; ++v) {
         const bool dark = v > 64, bright = v > 127;
         terms[std::size_t(v)] = {uint8_t(dark), uint8_t(bright), dark ? (128 - v) * (128 - v) : v * v,
-                            bright ? (255 - v) * (255 - v) : v * v, (v - 192) * (v - 192)};
+                                 bright ? (255 - v) * (255 - v) : v * v, (v - 192) * (v - 192)};
     }
     return terms;
 }();
 
-}  // namespace
-
-int NearestStandardIndex(Rgb c) {
+inline int Nearest(Rgb c) {
     // Smallest squared RGB distance; a tie goes to the lower table index.
     // Each cube's candidate is already the lowest index among its nearest.
     const ChannelTerms& r = kTerms[c.r];
@@ -47,4 +45,12 @@ int NearestStandardIndex(Rgb c) {
     // Black is in both cubes and was taken from the first already.
     const bool brightWins = (brightBits != 0) & (bright < bestDistance);
     return brightWins ? kSilver + brightBits : best;
+}
+
+}  // namespace
+
+int NearestStandardIndex(Rgb c) { return Nearest(c); }
+
+void ReduceToStandardColours(std::span<Rgb> colours) {
+    for (Rgb& c : colours) c = kStandardColours[std::size_t(Nearest(c))];
 }

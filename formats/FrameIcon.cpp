@@ -259,8 +259,17 @@ IconImage DecodeBitmap(const ZeroPadded& data) {
     return image;
 }
 
-// Only the 256 pixels FrameSourceIndex takes, read in place. Missing bytes
-// read as zero, as the decoder's padding makes them.
+// `length` bytes from `at`: in place when they are all there, else copied
+// into storage with the missing ones zero, as the decoder's padding has them.
+const uint8_t* BytesAt(const ZeroPadded& data, uint64_t at, size_t length, std::vector<uint8_t>& storage) {
+    const std::span<const uint8_t> bytes = data.available();
+    if (at <= bytes.size() && length <= bytes.size() - at) return bytes.data() + at;
+    storage.resize(length);
+    for (size_t i = 0; i < length; ++i) storage[i] = data.u8(at + i);
+    return storage.data();
+}
+
+// Only the 256 pixels FrameSourceIndex takes, read in place from 16 rows.
 IconImage SampleBitmap(const ZeroPadded& data) {
     const BitmapLayout l = ReadBitmapLayout(data);
     // A 16×16 image is its own sample, and row decoding is the quicker read.
@@ -268,30 +277,20 @@ IconImage SampleBitmap(const ZeroPadded& data) {
     const ColourTable table = ReadColourTable(l, data);
     const uint32_t forcedAlpha = UsesAlpha(l, data) ? 0 : kAlphaBits;
 
-    // The bytes one sampled pixel needs, copied out of its row (or zero).
-    const unsigned pixelBytes = std::max(1u, l.bpp / 8u);
-    std::array<uint8_t, 8> pixel{};
-    auto bytesOf = [&](uint64_t rowAt, int x) -> const uint8_t* {
-        const uint64_t first = rowAt + uint64_t(x) * l.bpp / 8;
-        for (unsigned i = 0; i < pixelBytes; ++i) pixel[i] = data.u8(first + i);
-        return pixel.data();
-    };
-
+    int columns[kFrameSize];
+    for (int x = 0; x < kFrameSize; ++x) columns[x] = FrameSourceIndex(x, l.width);
+    std::vector<uint8_t> colourStorage, maskStorage;
     IconImage image{kFrameSize, kFrameSize, {}};
     image.pixels.resize(size_t(kFrameSize) * kFrameSize);
+    Rgba* out = image.pixels.data();
     for (int y = 0; y < kFrameSize; ++y) {
         const int sy = FrameSourceIndex(y, l.height);
-        const uint64_t rowAt = l.colourRow(sy);
-        const uint64_t maskAt = l.maskRow(sy);
-        for (int x = 0; x < kFrameSize; ++x) {
-            const int sx = FrameSourceIndex(x, l.width);
-            // Read as pixel 0 (or, below a byte, its bit position) of a one-pixel row.
-            const uint8_t* bytes = bytesOf(rowAt, sx);
-            const int inByte = l.bpp < 8 ? int(unsigned(sx) * l.bpp % 8 / l.bpp) : 0;
-            const uint32_t colour = l.bpp == 32 ? TrueColourPixel(bytes, 0, forcedAlpha)
-                                                : PaletteOrPackedPixel(bytes, inByte, l.bpp, table);
-            const uint8_t maskByte = data.u8(maskAt + uint64_t(sx) / 8);
-            Store(&image.pixels[size_t(y * kFrameSize + x)], colour & MaskKeep(&maskByte, sx & 7));
+        const uint8_t* row = BytesAt(data, l.colourRow(sy), size_t(l.colourStride), colourStorage);
+        const uint8_t* mask = BytesAt(data, l.maskRow(sy), size_t(l.maskStride), maskStorage);
+        for (const int sx : columns) {
+            const uint32_t colour = l.bpp == 32 ? TrueColourPixel(row, sx, forcedAlpha)
+                                                : PaletteOrPackedPixel(row, sx, l.bpp, table);
+            Store(out++, colour & MaskKeep(mask, sx));
         }
     }
     return image;
