@@ -250,7 +250,7 @@ TEST(DecodeFrameIcon, RefusesIconsWithoutAnImage) {
 // A pixel that differs from its neighbours, so a wrong sample shows: every
 // eleventh one transparent, and (at 32 bits) alpha of every kind.
 Rgba Varied(int x, int y, int seed, bool alpha) {
-    const unsigned h = unsigned(x * 73856093) ^ unsigned(y * 19349663) ^ unsigned(seed * 83492791);
+    const unsigned h = unsigned(x) * 73856093u ^ unsigned(y) * 19349663u ^ unsigned(seed) * 83492791u;
     if (h % 11 == 0) return Clear();
     const uint8_t a = !alpha ? 255 : h % 5 == 0 ? 0 : h % 5 == 1 ? 255 : uint8_t(h >> 8);
     return {uint8_t(h >> 4), uint8_t(h >> 12), uint8_t(h >> 20), a};
