@@ -294,10 +294,12 @@ IconImage DecodeBitmap(const ZeroPadded& data) {
 // `length` bytes from `at`: in place when they are all there, else copied
 // into storage with the missing ones zero, as the decoder's padding has them.
 const uint8_t* BytesAt(const ZeroPadded& data, uint64_t at, size_t length, std::vector<uint8_t>& storage) {
+    static constexpr std::array<uint8_t, kMaxIconSide * 4> kZeros{};  // the longest row there is
     const std::span<const uint8_t> bytes = data.available();
-    if (at <= bytes.size() && length <= bytes.size() - at) return bytes.data() + at;
-    storage.resize(length);
-    for (size_t i = 0; i < length; ++i) storage[i] = data.u8(at + i);
+    if (at >= bytes.size()) return kZeros.data();
+    if (length <= bytes.size() - at) return bytes.data() + at;
+    storage.assign(length, 0);
+    std::copy(bytes.begin() + ptrdiff_t(at), bytes.end(), storage.begin());
     return storage.data();
 }
 
