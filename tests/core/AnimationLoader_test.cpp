@@ -150,7 +150,7 @@ constexpr bool kSanitized = false;
 #endif
 
 struct Bounded {
-    std::string report;
+    std::string report;  // what work returned, or its error
     long peakMiB = 0;
 };
 
@@ -186,43 +186,38 @@ Bounded RunBounded(const std::function<std::string()>& work) {
     return result;
 }
 
-template <typename Values>
-std::string Joined(const Values& values) {
-    std::string text;
-    for (const auto& v : values) text += (text.empty() ? "" : " ") + std::string(v);
+// Tells today's results apart: the frame count and each distinct rate
+// (for a document, with what its frames show).
+std::string Summary(int count, const std::set<std::string>& kinds) {
+    std::string text = std::to_string(count) + " frames:";
+    for (const std::string& kind : kinds) text += " " + kind;
     return text;
-}
-
-// A summary that tells today's documents apart: the frame count, the
-// distinct rates and the distinct images.
-std::string Summary(size_t count, const std::set<std::string>& rates, const std::set<std::string>& images = {}) {
-    return std::to_string(count) + " frames, rates " + Joined(rates) + (images.empty() ? "" : ", " + Joined(images));
 }
 
 std::string OpenSummary(const std::string& path) {
     const TDocument d = LoadAnimation(path);
     const IconImage black = MakeImage(16, 16, [](int, int) { return Opaque(kStandardColours[kBlack]); });
-    std::set<std::string> rates, images;
+    std::set<std::string> kinds;
     for (int n = 1; n <= d.Count(); ++n) {
-        rates.insert(std::to_string(d.FrameAt(n).rate));
         const IconImage& image = d.FrameAt(n).icon->image();
-        images.insert(image == black ? "black" : image == SampleFrame() ? "sample" : "other");
+        kinds.insert("rate " + std::to_string(d.FrameAt(n).rate) +
+                     (image == black ? " black" : image == SampleFrame() ? " sample" : " other"));
     }
-    return Summary(size_t(d.Count()), rates, images);
+    return Summary(d.Count(), kinds);
 }
 
 std::string InfoSummary(const std::string& path) {
-    std::set<std::string> rates;
+    std::set<std::string> kinds;
     if (KindOfPath(path) == AnimationKind::ZN) {
         TZNFile file;
         file.Read(path);
-        for (int i = 0; i < file.FrameCount(); ++i) rates.insert(std::to_string(file.Rate(i)));
-        return Summary(size_t(file.FrameCount()), rates);
+        for (int i = 0; i < file.FrameCount(); ++i) kinds.insert("rate " + std::to_string(file.Rate(i)));
+        return Summary(file.FrameCount(), kinds);
     }
     TAnimatedCursorImage cursor;
     cursor.ReadCursorFile(path);
-    for (int32_t i = 0; i < cursor.FrameCount(); ++i) rates.insert(std::to_string(cursor.FrameRate(i)));
-    return Summary(size_t(cursor.FrameCount()), rates);
+    for (int32_t i = 0; i < cursor.FrameCount(); ++i) kinds.insert("rate " + std::to_string(cursor.FrameRate(i)));
+    return Summary(cursor.FrameCount(), kinds);
 }
 
 struct HostileCase {
@@ -254,14 +249,14 @@ INSTANTIATE_TEST_SUITE_P(
     Crafted, HostileFile,
     ::testing::Values(
         HostileCase{"HollowIconsInAZNFile", "hollow.zn", [] { return HollowZN(kMaxFrames); },
-                    "32767 frames, rates 10, black", "32767 frames, rates 10"},
+                    "32767 frames: rate 10 black", "32767 frames: rate 10"},
         HostileCase{"FewerHollowIconsInAZNFile", "hollow8000.zn", [] { return HollowZN(8000); },
-                    "8000 frames, rates 10, black", "8000 frames, rates 10"},
+                    "8000 frames: rate 10 black", "8000 frames: rate 10"},
         HostileCase{"HollowIconsInACursor", "hollow.ani", [] { return HollowCursor(kMaxFrames); },
-                    "32767 frames, rates 10, black", "32767 frames, rates 10"},
-        HostileCase{"RateChunkOf16MValues", "rates.ani", RateFlood, "1 frames, rates 7, sample", "1 frames, rates 7"},
-        HostileCase{"FiveMillionSequenceChunks", "seq.ani", SequenceFlood, "1 frames, rates 10, sample",
-                    "1 frames, rates 10"},
+                    "32767 frames: rate 10 black", "32767 frames: rate 10"},
+        HostileCase{"RateChunkOf16MValues", "rates.ani", RateFlood, "1 frames: rate 7 sample", "1 frames: rate 7"},
+        HostileCase{"FiveMillionSequenceChunks", "seq.ani", SequenceFlood, "1 frames: rate 10 sample",
+                    "1 frames: rate 10"},
         HostileCase{"SevenHundredThousandHeaders", "anih.ani", HeaderFlood, "error: Stream read error",
                     "error: Stream read error"}),
     [](const auto& info) { return std::string(info.param.name); });

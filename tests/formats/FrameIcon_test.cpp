@@ -267,16 +267,10 @@ IconEntry VariedEntry(int w, int h, int bpp, int seed, int colourWord = -1) {
     return {image, bpp, colourWord, palette};
 }
 
-std::string Sampled(const std::vector<uint8_t>& bytes, uint16_t deviceColours) {
+// The pixels an image-producing call gives, or its error.
+std::string Outcome(auto&& image) {
     try {
-        return ::testing::PrintToString(SampleFrameIcon(bytes, deviceColours).pixels);
-    } catch (const EZintraError& e) {
-        return e.what();
-    }
-}
-std::string DecodedAndScaled(const std::vector<uint8_t>& bytes, uint16_t deviceColours) {
-    try {
-        return ::testing::PrintToString(ScaleToFrame(DecodeFrameIcon(bytes, deviceColours)).pixels);
+        return ::testing::PrintToString(image().pixels);
     } catch (const EZintraError& e) {
         return e.what();
     }
@@ -308,5 +302,7 @@ TEST(SampleFrameIcon, GivesWhatDecodingWholeAndScalingGives) {
 
     for (size_t i = 0; i < icons.size(); ++i)
         for (uint16_t colours : {0, 16, 256})
-            EXPECT_EQ(Sampled(icons[i], colours), DecodedAndScaled(icons[i], colours)) << "icon " << i << " at " << colours;
+            EXPECT_EQ(Outcome([&] { return SampleFrameIcon(icons[i], colours); }),
+                      Outcome([&] { return ScaleToFrame(DecodeFrameIcon(icons[i], colours)); }))
+                << "icon " << i << " at " << colours;
 }
