@@ -19,7 +19,7 @@
 
 class CursorFrameList {
 public:
-    // The largest image number that can be bound: what the file's size allows.
+    // At most maxImages images can be bound: what the file's size allows.
     explicit CursorFrameList(int64_t maxImages);
 
     // Records in the list so far, with or without images.
@@ -103,8 +103,8 @@ private:
     std::deque<AppendedRun> m_appendedRuns;
     std::deque<int32_t> m_appendedImages;
     std::deque<Renumbered> m_renumbered;
-    // Newer chunks first cover fewer records: an older chunk that covers no
-    // more than a newer one is dropped, as it can no longer show.
+    // Oldest first, each covering fewer records than the one before: a
+    // chunk that covers no more than a newer one can no longer show.
     std::vector<RateChunk> m_rateChunks;
 
     // For deciding at once whether an image k is claimed: the copies of

@@ -90,9 +90,10 @@ std::vector<uint8_t> EncodeFrameIcon(const IconImage& image);
 // deviceColours colours (0: true colour).
 IconImage DecodeFrameIcon(std::span<const uint8_t> bytes, uint16_t deviceColours = 0);
 // Exactly ScaleToFrame(DecodeFrameIcon(bytes, deviceColours)), but a stored
-// bitmap larger than 16×16 is not decoded: only the 256 pixels the rule
-// takes are read from its rows and mask (a 32-bit image's alpha channel is
-// still scanned, as it decides whether alpha counts).
+// bitmap of any other size than 16×16 is not decoded: only the 256 pixels
+// the rule takes are read from its rows and mask (a 32-bit image's alpha
+// channel is still scanned, as it decides whether alpha counts). Entries of
+// any other kind are decoded whole and scaled.
 IconImage SampleFrameIcon(std::span<const uint8_t> bytes, uint16_t deviceColours = 0);
 // Any image brought to 16×16 by FrameSourceIndex; an image without pixels
 // gives a wholly transparent one.
