@@ -7,11 +7,14 @@
 #include <random>
 #include <unistd.h>
 
+#include "builders/HostileFiles.h"
 #include "builders/IconBuilder.h"
 #include "builders/RiffBuilder.h"
-#include "core/Conversion.h"
+#include "core/AnimationLoader.h"
 #include "core/Document.h"
 #include "formats/AnimatedCursor.h"
+#include "formats/Errors.h"
+#include "formats/ZNFile.h"
 
 namespace {
 
@@ -33,17 +36,13 @@ test::Bytes Cursor(int frames, int size) {
     return test::SampleCursor(icons);
 }
 
-TDocument Import(const TAnimatedCursorImage& reader) {
-    TDocument document;
-    document.ClearDocument();
-    for (int32_t i = 0; i < reader.FrameCount(); ++i)
-        document.AppendFrame(ImportFrameIcon(reader.FrameImage(i), true), reader.FrameRate(i));
-    return document;
-}
+// What Open does with a cursor's bytes: read it, import every frame.
+TDocument Import(const test::Bytes& file) { return LoadCursorAnimation(file); }
 
 void Shapes(benchmark::internal::Benchmark* b) {
     // frames, width and height of each stored image
-    for (auto [frames, size] : {std::pair{64, 32}, {16, 32}, {16, 64}, {16, 128}, {16, 256}}) b->Args({frames, size});
+    for (auto [frames, size] : {std::pair{64, 32}, {16, 16}, {16, 32}, {16, 64}, {16, 128}, {16, 256}})
+        b->Args({frames, size});
     b->Unit(benchmark::kMillisecond);
 }
 
@@ -53,11 +52,7 @@ void SetPixels(benchmark::State& state) {
 
 void BM_ImportCursor(benchmark::State& state) {
     const test::Bytes file = Cursor(int(state.range(0)), int(state.range(1)));
-    for (auto _ : state) {
-        TAnimatedCursorImage reader;
-        reader.ReadCursorBytes(file);
-        benchmark::DoNotOptimize(Import(reader));
-    }
+    for (auto _ : state) benchmark::DoNotOptimize(Import(file));
     SetPixels(state);
 }
 BENCHMARK(BM_ImportCursor)->Apply(Shapes)->Complexity(benchmark::oN);
@@ -67,11 +62,7 @@ void BM_ImportCursorFile(benchmark::State& state) {
     const test::Bytes file = Cursor(int(state.range(0)), int(state.range(1)));
     const auto path = std::filesystem::temp_directory_path() / ("import_bench_" + std::to_string(::getpid()) + ".ani");
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
-    for (auto _ : state) {
-        TAnimatedCursorImage reader;
-        reader.ReadCursorFile(path.string());
-        benchmark::DoNotOptimize(Import(reader));
-    }
+    for (auto _ : state) benchmark::DoNotOptimize(LoadAnimation(path.string()));
     std::filesystem::remove(path);
     SetPixels(state);
 }
@@ -102,5 +93,22 @@ void BM_ReadCursorHugeFrameCount(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ReadCursorHugeFrameCount)->Unit(benchmark::kMicrosecond);
+
+// The crafted cursors, opened from memory as Open does.
+template <test::Bytes (*Build)()>
+void BM_OpenHostileCursor(benchmark::State& state) {
+    const test::Bytes file = Build();
+    for (auto _ : state) {
+        try {
+            benchmark::DoNotOptimize(LoadCursorAnimation(file));
+        } catch (const EZintraError&) {
+        }
+    }
+}
+test::Bytes HollowCursor() { return test::HollowCursor(kMaxFrames); }
+BENCHMARK(BM_OpenHostileCursor<HollowCursor>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenHostileCursor<test::RateFlood>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenHostileCursor<test::SequenceFlood>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenHostileCursor<test::HeaderFlood>)->Unit(benchmark::kMillisecond);
 
 }  // namespace

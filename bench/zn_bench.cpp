@@ -1,9 +1,13 @@
-// ZN files and frame icons against zlib alone on the same payloads.
+// ZN files and frame icons against zlib alone on the same payloads, and
+// the nearest standard colour.
 #include <benchmark/benchmark.h>
+#include <memory>
 #include <random>
 #include <zlib.h>
 
+#include "builders/HostileFiles.h"
 #include "builders/IconBuilder.h"
+#include "core/AnimationLoader.h"
 #include "core/Document.h"
 #include "core/DocumentFile.h"
 #include "formats/ZNFile.h"
@@ -52,16 +56,25 @@ void BM_ZlibCompressLevel9(benchmark::State& state) {
 }
 BENCHMARK(BM_ZlibCompressLevel9)->Apply(FrameCounts);
 
+// Reading: inflate, parse, and take every frame's 16×16 image as the
+// import does (for these 16×16 frames, decoding them whole).
 void BM_ReadZN(benchmark::State& state) {
     const std::vector<uint8_t> file = EncodeZNFile(Animation(int(state.range(0))));
     for (auto _ : state) {
         TZNFile reader;
         reader.ReadBytes(file);
-        for (int i = 0; i < reader.FrameCount(); ++i) benchmark::DoNotOptimize(reader.Icon(i).image());
+        for (int i = 0; i < reader.FrameCount(); ++i) benchmark::DoNotOptimize(reader.Icon(i).frameImage());
     }
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_ReadZN)->Apply(FrameCounts)->Complexity(benchmark::oN);
+
+// The whole of Open: the same, then each frame made the document's own.
+void BM_OpenZN(benchmark::State& state) {
+    const std::vector<uint8_t> file = EncodeZNFile(Animation(int(state.range(0))));
+    for (auto _ : state) benchmark::DoNotOptimize(LoadZNAnimation(file));
+}
+BENCHMARK(BM_OpenZN)->Apply(FrameCounts);
 
 void BM_ZlibInflate(benchmark::State& state) {
     const TDocument d = Animation(int(state.range(0)));
@@ -74,6 +87,21 @@ void BM_ZlibInflate(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ZlibInflate)->Apply(FrameCounts);
+
+// The same into memory newly obtained each time, as a reader's must be:
+// the first write to each page of it costs a fault.
+void BM_ZlibInflateFresh(benchmark::State& state) {
+    const TDocument d = Animation(int(state.range(0)));
+    const std::vector<uint8_t> file = EncodeZNFile(d);
+    const size_t payload = ZNPayload(d).size();
+    for (auto _ : state) {
+        const std::unique_ptr<uint8_t[]> out(new uint8_t[payload]);
+        uLongf size = uLongf(payload);
+        uncompress(out.get(), &size, file.data(), uLong(file.size()));
+        benchmark::DoNotOptimize(out.get());
+    }
+}
+BENCHMARK(BM_ZlibInflateFresh)->Apply(FrameCounts);
 
 void BM_EncodeFrameIcon(benchmark::State& state) {
     std::mt19937 random(1);
@@ -88,5 +116,75 @@ void BM_DecodeFrameIcon(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(DecodeFrameIcon(bytes));
 }
 BENCHMARK(BM_DecodeFrameIcon);
+
+// 256×256 at 32 bits with scattered transparency: a fifth of the pixels
+// masked or of alpha 0, a fifth partly transparent.
+std::vector<uint8_t> LargeTrueColourIcon() {
+    std::mt19937 random(2);
+    std::uniform_int_distribution<int> byte(0, 255);
+    const IconImage image = test::MakeImage(256, 256, [&](int, int) {
+        const int kind = byte(random) % 5;
+        return kind == 0 ? test::Clear()
+                         : Rgba{uint8_t(byte(random)), uint8_t(byte(random)), uint8_t(byte(random)),
+                                uint8_t(kind == 1 ? 1 + byte(random) % 254 : 255)};
+    });
+    return test::BuildIcon(std::vector<test::IconEntry>{{image, 32, -1, {}}});
+}
+
+void BM_DecodeFrameIcon256(benchmark::State& state) {
+    const std::vector<uint8_t> bytes = LargeTrueColourIcon();
+    for (auto _ : state) benchmark::DoNotOptimize(DecodeFrameIcon(bytes));
+    state.SetItemsProcessed(state.iterations() * 256 * 256);
+}
+BENCHMARK(BM_DecodeFrameIcon256)->Unit(benchmark::kMicrosecond);
+
+// What the import reads of the same icon: the 256 pixels of its 16×16 frame.
+void BM_SampleFrameIcon256(benchmark::State& state) {
+    const std::vector<uint8_t> bytes = LargeTrueColourIcon();
+    for (auto _ : state) benchmark::DoNotOptimize(SampleFrameIcon(bytes));
+}
+BENCHMARK(BM_SampleFrameIcon256)->Unit(benchmark::kMicrosecond);
+
+// Colours of every kind, as a foreign picture brings them.
+std::vector<Rgb> RandomColours() {
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::vector<Rgb> colours(4096);
+    for (Rgb& c : colours) c = {uint8_t(byte(random)), uint8_t(byte(random)), uint8_t(byte(random))};
+    return colours;
+}
+
+void BM_NearestStandardIndex(benchmark::State& state) {
+    const std::vector<Rgb> colours = RandomColours();
+    for (auto _ : state)
+        for (Rgb c : colours) benchmark::DoNotOptimize(NearestStandardIndex(c));
+    state.SetItemsProcessed(state.iterations() * int64_t(colours.size()));
+}
+BENCHMARK(BM_NearestStandardIndex);
+
+// The same by the plain rule: the distance to each of the sixteen.
+void BM_NearestStandardIndexSixteenWay(benchmark::State& state) {
+    const std::vector<Rgb> colours = RandomColours();
+    auto nearest = [](Rgb c) {
+        int best = 0, bestDistance = 1 << 30;
+        for (int i = 0; i < 16; ++i) {
+            const Rgb s = kStandardColours[size_t(i)];
+            const int d = (c.r - s.r) * (c.r - s.r) + (c.g - s.g) * (c.g - s.g) + (c.b - s.b) * (c.b - s.b);
+            if (d < bestDistance) best = i, bestDistance = d;
+        }
+        return best;
+    };
+    for (auto _ : state)
+        for (Rgb c : colours) benchmark::DoNotOptimize(nearest(c));
+    state.SetItemsProcessed(state.iterations() * int64_t(colours.size()));
+}
+BENCHMARK(BM_NearestStandardIndexSixteenWay);
+
+// A crafted file: 32767 icons of 62 bytes, each announcing 256×256 at 32 bits.
+void BM_OpenHollowZN(benchmark::State& state) {
+    const std::vector<uint8_t> file = test::HollowZN(kMaxFrames);
+    for (auto _ : state) benchmark::DoNotOptimize(LoadZNAnimation(file));
+}
+BENCHMARK(BM_OpenHollowZN)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "core/AnimationLoader.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "core/Conversion.h"
 #include "formats/AnimatedCursor.h"
@@ -45,8 +46,16 @@ TDocument FromCursor(const TAnimatedCursorImage& cursor) {
     document.ClearDocument();
     document.title = cursor.Title();
     document.authorName = cursor.Creator();
-    for (int i = 0; i < cursor.FrameCount(); ++i)
-        document.AppendFrame(ImportFrameIcon(cursor.FrameImage(i), true), cursor.FrameRate(i));
+    // Records showing one stored image give equal frames: it is imported
+    // once and copied, however many records show it.
+    std::unordered_map<const uint8_t*, const TFrameIcon*> imported;
+    for (int i = 0; i < cursor.FrameCount(); ++i) {
+        const TIconFrame frame = cursor.Frame(i);
+        const TFrameIcon*& earlier = imported[frame.image.bytes().data()];
+        auto icon = earlier ? TFrameIcon::Built(earlier->image()) : ImportFrameIcon(frame.image, true);
+        earlier = icon.get();
+        document.AppendFrame(std::move(icon), frame.rate);
+    }
     return document;
 }
 

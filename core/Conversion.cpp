@@ -1,30 +1,42 @@
 #include "core/Conversion.h"
 
 #include <cstdint>
+#include <cstring>
+#include <optional>
 
 namespace {
 
 constexpr int kFramePixels = kFrameSize * kFrameSize;
 
-// The one sampling rule for pictures and icon images: visits each target
-// pixel with the source pixel it takes. 64-bit products, since a pasted
-// picture may be of any size.
+// The one sampling rule for pictures: visits each target pixel with the
+// source pixel it takes.
 template <typename Visit>
 void ForEachFramePixel(int sourceWidth, int sourceHeight, Visit visit) {
     if (sourceWidth <= 0 || sourceHeight <= 0) return;
     for (int y = 0; y < kFrameSize; ++y) {
-        const int sy = int(int64_t(y) * sourceHeight / kFrameSize);
-        for (int x = 0; x < kFrameSize; ++x)
-            visit(x, y, int(int64_t(x) * sourceWidth / kFrameSize), sy);
+        const int sy = FrameSourceIndex(y, sourceHeight);
+        for (int x = 0; x < kFrameSize; ++x) visit(x, y, FrameSourceIndex(x, sourceWidth), sy);
     }
 }
 
 const Rgba kTransparent{0, 0, 0, 0};
+// The key colour as the low three bytes of a pixel's word in memory order.
+constexpr uint32_t kKeyWord = uint32_t(kKeyColour.r) | uint32_t(kKeyColour.g) << 8 | uint32_t(kKeyColour.b) << 16;
 
 Rgba Opaque(Rgb c) { return {c.r, c.g, c.b, 255}; }
 
 uint8_t Blend(uint8_t over, uint8_t under, unsigned alpha) {
     return uint8_t((over * alpha + under * (255 - alpha) + 127) / 255);
+}
+
+// What a pixel of a frame image shows over the background: nothing where it
+// is transparent, its colour where opaque, and a partly transparent pixel
+// (32-bit images) blended over the background, as a desktop draws icons.
+std::optional<Rgb> Shown(Rgba p, Rgb background) {
+    if (p.alpha == 0) return std::nullopt;
+    if (p.alpha == 255) return p.rgb();
+    return Rgb{Blend(p.r, background.r, p.alpha), Blend(p.g, background.g, p.alpha),
+               Blend(p.b, background.b, p.alpha)};
 }
 
 }  // namespace
@@ -36,17 +48,10 @@ Picture ScaleToFrame(const Picture& picture) {
     return out;
 }
 
-IconImage ScaleToFrame(const IconImage& image) {
-    IconImage out{kFrameSize, kFrameSize, std::vector<Rgba>(kFramePixels, kTransparent)};
-    ForEachFramePixel(image.width, image.height, [&](int x, int y, int sx, int sy) {
-        out.pixels[size_t(y * kFrameSize + x)] = image.at(sx, sy);
-    });
-    return out;
-}
-
 std::unique_ptr<TFrameIcon> MakeFrameIcon(const Picture& picture) {
     // Transparent until sampled, so a picture with no pixels gives an empty frame.
-    IconImage image{kFrameSize, kFrameSize, std::vector<Rgba>(kFramePixels, kTransparent)};
+    IconImage image{kFrameSize, kFrameSize, {}};
+    image.pixels.assign(kFramePixels, kTransparent);
     ForEachFramePixel(picture.width(), picture.height(), [&](int x, int y, int sx, int sy) {
         const Rgb c = picture.at(sx, sy);
         if (c != kKeyColour) image.pixels[size_t(y * kFrameSize + x)] = Opaque(c);
@@ -61,19 +66,10 @@ void RenderFrameIcon(const TFrameIcon& icon, Picture& target16, Rgb background) 
         target16 = Picture(kFrameSize, kFrameSize, background);
     if (icon.empty()) return;
 
-    const IconImage& image = icon.image();
-    ForEachFramePixel(image.width, image.height, [&](int x, int y, int sx, int sy) {
-        const Rgba p = image.at(sx, sy);
-        if (p.alpha == 0) return;
-        if (p.alpha == 255) {
-            target16.set(x, y, p.rgb());
-            return;
-        }
-        // A partly transparent pixel of a 32-bit image, drawn as a desktop
-        // draws such icons: blended over what lies beneath.
-        target16.set(x, y, {Blend(p.r, background.r, p.alpha), Blend(p.g, background.g, p.alpha),
-                            Blend(p.b, background.b, p.alpha)});
-    });
+    const IconImage image = icon.frameImage();
+    for (int y = 0; y < kFrameSize; ++y)
+        for (int x = 0; x < kFrameSize; ++x)
+            if (const auto c = Shown(image.at(x, y), background)) target16.set(x, y, *c);
 }
 
 std::unique_ptr<TFrameIcon> ReduceColours(Picture& picture) {
@@ -86,9 +82,35 @@ std::unique_ptr<TFrameIcon> ReduceColours(Picture& picture) {
 }
 
 std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce) {
-    Picture picture(kFrameSize, kFrameSize, kKeyColour);
-    RenderFrameIcon(icon, picture, kKeyColour);
-    return reduce ? ReduceColours(picture) : MakeFrameIcon(picture);
+    if (icon.empty()) return MakeFrameIcon(Picture());
+    // Each pixel as rendering over the key colour and then reducing or
+    // making the icon would leave it, worked out in place: what it shows
+    // over the key colour, transparent where that is the key colour itself.
+    IconImage image = icon.frameImage();
+    // Words in memory order: red in the low byte, alpha in the high one.
+    Rgba* pixels = image.pixels.data();
+    uint32_t words[kFramePixels];
+    std::memcpy(words, pixels, sizeof words);
+    uint32_t partlyTransparent = 0;  // only 32-bit images have such pixels
+    for (uint32_t word : words) partlyTransparent |= (word >> 24) - 1u < 254u;
+    if (partlyTransparent) {
+        for (int i = 0; i < kFramePixels; ++i)
+            if (pixels[i].alpha != 0 && pixels[i].alpha != 255) pixels[i] = Opaque(*Shown(pixels[i], kKeyColour));
+        std::memcpy(words, pixels, sizeof words);
+    }
+    for (uint32_t& word : words) {
+        const uint32_t rgb = word & 0x00FFFFFF;
+        word = (rgb | 0xFF000000) & uint32_t(-uint32_t((word >> 24 != 0) & (rgb != kKeyWord)));
+    }
+    std::memcpy(pixels, words, sizeof words);
+    if (reduce) {
+        // Transparent pixels are black, which stays black.
+        Rgb colours[kFramePixels];
+        for (int i = 0; i < kFramePixels; ++i) colours[i] = pixels[i].rgb();
+        ReduceToStandardColours(colours);
+        for (int i = 0; i < kFramePixels; ++i) pixels[i] = {colours[i].r, colours[i].g, colours[i].b, pixels[i].alpha};
+    }
+    return TFrameIcon::Built(std::move(image));
 }
 
 bool PasteFrame(const Picture& pasted, Picture& working) {

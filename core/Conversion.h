@@ -9,11 +9,10 @@
 #include "formats/FrameIcon.h"
 
 // Scales to 16×16 by taking one source pixel per target pixel: target (x, y)
-// takes source (⌊x·W/16⌋, ⌊y·H/16⌋). A 16×16 image passes unchanged and a
-// 32×32 image doubled from a 16×16 one comes back exactly. A source with no
-// pixels gives a wholly transparent result (the key colour for a picture).
+// takes source (⌊x·W/16⌋, ⌊y·H/16⌋), the rule of FrameSourceIndex that icon
+// images follow too (ScaleToFrame of an IconImage). A picture with no
+// pixels gives one wholly of the key colour.
 Picture ScaleToFrame(const Picture& picture);
-IconImage ScaleToFrame(const IconImage& image);
 
 // A new built icon from the picture scaled to 16×16: key-colour pixels are
 // transparent (and black), every other pixel keeps its colour.
@@ -33,7 +32,10 @@ std::unique_ptr<TFrameIcon> ReduceColours(Picture& picture);
 
 // The document's own 16×16 icon for one read from a file; reduce brings its
 // colours to the standard ones. Pixels transparent in the file stay so, and
-// an opaque pixel of exactly the key colour becomes transparent.
+// an opaque pixel of exactly the key colour becomes transparent. The same as
+// RenderFrameIcon over the key colour, then ReduceColours or MakeFrameIcon,
+// but a loaded icon is only sampled (TFrameIcon::frameImage), never decoded
+// whole or kept decoded.
 std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce);
 
 // Writes a pasted picture of any size into the 16×16 working bitmap: scaled

@@ -5,8 +5,6 @@
 #include <climits>
 #include <cstring>
 #include <iterator>
-#include <map>
-#include <unordered_map>
 
 #include "formats/ByteReader.h"
 #include "formats/Errors.h"
@@ -27,6 +25,9 @@ constexpr uint32_t kFlagIconFrames = 1;  // frames are icon or cursor resources
 constexpr size_t kKindAt = 2;
 constexpr uint16_t kKindIcon = 1;
 constexpr uint16_t kKindCursor = 2;
+constexpr size_t kIconHeaderBytes = 6;  // reserved, kind, image count
+// An "icon" sub-chunk with an image: its header and at least an icon header.
+constexpr size_t kMinImageChunkBytes = kChunkHeaderBytes + kIconHeaderBytes;
 constexpr size_t kMaxTextChars = TAnimatedCursorImage::kTextBufferBytes - 1;
 
 [[noreturn]] void Fail() { throw EReadError(messages::kStreamRead); }
@@ -47,114 +48,11 @@ struct ChunkHeader {
     uint64_t padded() const { return uint64_t(size) + (size & 1); }
 };
 
-// The frame records as read so far, in list order. A header may announce
-// billions of records; those nothing has touched yet stay implied by the
-// run of records their header made, so memory follows the bytes of the file
-// and not the count it announces. An untouched record of a run has the
-// run's rate, no image, and its index in the run as its sequence index.
-class FrameList {
-public:
-    explicit FrameList(size_t maxTouched) : m_maxTouched(maxTouched) {}
-
-    int64_t size() const { return m_size; }
-
-    void AppendRun(int32_t count, int32_t rate) {
-        m_runs.push_back({m_size, count, rate});
-        m_activeRuns.push_back(m_runs.size() - 1);
-        m_size += count;
-    }
-
-    void SetRate(int64_t position, int32_t rate) { Touch(position).rate = rate; }
-
-    void SetSequenceIndex(int64_t position, int32_t index) {
-        Touch(position).sequenceIndex = index;
-        Index(position, index);
-    }
-
-    // Gives the next stored image to every record whose sequence index is
-    // its number, or to a new record at the end when none is.
-    void BindNextImage(const std::shared_ptr<const TFrameIcon>& image, int32_t defaultRate) {
-        const int64_t k = m_nextImage++;
-        bool claimed = false;
-        if (auto it = m_bySequence.find(k); it != m_bySequence.end()) {
-            for (int64_t position : it->second) {
-                TIconFrame& record = m_touched.at(position);
-                if (record.sequenceIndex == k) {
-                    record.image = image;
-                    claimed = true;
-                }
-            }
-            m_bySequence.erase(it);
-        }
-        // A run's untouched record k has sequence index k. Runs shorter than
-        // k can never be claimed again, as image numbers only grow.
-        for (size_t i = 0; i < m_activeRuns.size();) {
-            const Run& run = m_runs[m_activeRuns[i]];
-            if (run.count <= k) {
-                m_activeRuns[i] = m_activeRuns.back();
-                m_activeRuns.pop_back();
-                continue;
-            }
-            if (!m_touched.contains(run.base + k)) {
-                Insert(run.base + k, {image, run.rate, int32_t(k)});
-                claimed = true;
-            }
-            ++i;
-        }
-        if (!claimed) Insert(m_size++, {image, defaultRate, -1});
-    }
-
-    std::vector<TIconFrame> RecordsWithImages() const {
-        std::vector<TIconFrame> records;
-        for (const auto& [position, record] : m_touched)
-            if (record.image) records.push_back(record);
-        return records;
-    }
-
-private:
-    struct Run {
-        int64_t base;  // list position of the run's first record
-        int64_t count;
-        int32_t rate;
-    };
-
-    TIconFrame& Touch(int64_t position) {
-        if (auto it = m_touched.find(position); it != m_touched.end()) return it->second;
-        // Every position not touched yet lies in a run: records appended
-        // for unclaimed images are touched from the start.
-        auto after = std::upper_bound(m_runs.begin(), m_runs.end(), position,
-                                      [](int64_t p, const Run& run) { return p < run.base; });
-        const Run& run = *std::prev(after);
-        const auto n = int32_t(position - run.base);
-        Index(position, n);
-        return Insert(position, {nullptr, run.rate, n});
-    }
-
-    TIconFrame& Insert(int64_t position, TIconFrame record) {
-        // Only a file with many headers claiming the same images can get
-        // here; more records than the file has bytes is not a cursor.
-        if (m_touched.size() >= m_maxTouched) Fail();
-        return m_touched.emplace(position, std::move(record)).first->second;
-    }
-
-    // Remembers which touched records a later image may claim.
-    void Index(int64_t position, int32_t sequenceIndex) {
-        if (sequenceIndex >= m_nextImage) m_bySequence[sequenceIndex].push_back(position);
-    }
-
-    std::vector<Run> m_runs;
-    std::vector<size_t> m_activeRuns;  // runs that may still claim images
-    std::map<int64_t, TIconFrame> m_touched;
-    std::unordered_map<int64_t, std::vector<int64_t>> m_bySequence;
-    int64_t m_size = 0;
-    int64_t m_nextImage = 0;
-    size_t m_maxTouched;
-};
-
 class CursorParser {
 public:
-    explicit CursorParser(std::span<const uint8_t> bytes)
-        : m_in(bytes), m_frames(std::min<size_t>(bytes.size(), INT32_MAX)) {}
+    // Kind words are mended in place, so the parser needs its own copy.
+    explicit CursorParser(std::vector<uint8_t>& file)
+        : m_file(file), m_in(file), m_frames(int64_t(file.size() / kMinImageChunkBytes) + 1) {}
 
     void Parse() {
         // The RIFF size is ignored: chunks past the form's declared end count too.
@@ -165,11 +63,12 @@ public:
         ChunkHeader chunk;
         while (ReadChunkHeader(chunk) && HandleChunk(chunk)) {}
 
-        records = m_frames.RecordsWithImages();
+        records = m_frames.Finish(std::min<int64_t>(kMaxCursorFrames, int64_t(m_file.size())));
         if (records.empty()) Fail();
     }
 
-    std::vector<TIconFrame> records;
+    std::deque<TAnimatedCursorImage::StoredImage> images;
+    std::vector<CursorFrameList::Record> records;
     TAnimatedCursorImage::TextBuffer title{};
     TAnimatedCursorImage::TextBuffer creator{};
 
@@ -215,7 +114,7 @@ private:
         // therefore changes nothing.
         const auto values = std::min<uint64_t>(uint64_t(m_frames.size()), chunk.size / 4);
         if (m_in.remaining() / 4 < values) Fail();
-        for (uint64_t i = 0; i < values; ++i) m_frames.SetRate(int64_t(i), m_in.i32le());
+        m_frames.SetRates(m_in.bytes(size_t(values * 4)));
         m_in.skipClamped(chunk.padded() - values * 4);
         return true;
     }
@@ -257,10 +156,9 @@ private:
         while (remaining >= int64_t(kChunkHeaderBytes) && ReadChunkHeader(sub)) {
             remaining -= int64_t(kChunkHeaderBytes);
             if (Is(sub.id, "icon")) {
-                auto image = TakeImage(sub.size);
-                // The later images of this list are lost with it.
-                if (!image) return;
-                m_frames.BindNextImage(image, DefaultRate());
+                // The later images of this list are lost with one that is none.
+                if (!TakeImage(sub.size)) return;
+                m_frames.BindNextImage(DefaultRate());
             } else {
                 m_in.skipClamped(sub.padded());
             }
@@ -268,23 +166,25 @@ private:
         }
     }
 
-    std::shared_ptr<const TFrameIcon> TakeImage(uint32_t size) {
+    // Adds the image an "icon" sub-chunk holds to the stored images; false
+    // when it holds none.
+    bool TakeImage(uint32_t size) {
         if (m_in.remaining() < size) Fail();
-        std::vector<uint8_t> copy = m_in.copy(size);
+        const size_t offset = m_in.position();
+        m_in.skip(size);
         if (size & 1) m_in.skipClamped(1);
-        if (copy.size() < kKindAt + 2) return nullptr;
+        if (size < kKindAt + 2) return false;
         // A cursor resource reads as an icon; its hot spots stand where an
         // icon's planes and bit count would and are never read.
-        if ((copy[kKindAt] | copy[kKindAt + 1] << 8) == kKindCursor) {
-            copy[kKindAt] = uint8_t(kKindIcon);
-            copy[kKindAt + 1] = 0;
+        uint8_t* kind = &m_file[offset + kKindAt];
+        if ((kind[0] | kind[1] << 8) == kKindCursor) {
+            kind[0] = uint8_t(kKindIcon);
+            kind[1] = 0;
         }
-        if ((copy[kKindAt] | copy[kKindAt + 1] << 8) != kKindIcon) return nullptr;
-        try {
-            return LoadFrameIcon(std::move(copy));
-        } catch (const EReadError&) {
-            return nullptr;  // too short for an icon header
-        }
+        if ((kind[0] | kind[1] << 8) != kKindIcon) return false;
+        if (size < kIconHeaderBytes) return false;  // too short for an icon header
+        images.push_back({uint32_t(offset), size});
+        return true;
     }
 
     void ReadInformation(int64_t remaining) {
@@ -310,8 +210,9 @@ private:
 
     int32_t DefaultRate() const { return WordAt(m_header, kDefaultRateAt); }
 
+    std::vector<uint8_t>& m_file;
     ByteReader m_in;
-    FrameList m_frames;
+    CursorFrameList m_frames;
     std::array<uint8_t, kHeaderBytes> m_header{};
     int64_t m_sequenceChunks = 0;
 };
@@ -328,16 +229,22 @@ void TAnimatedCursorImage::ReadCursorFile(const std::string& path) {
         Clear();
         throw;
     }
-    ReadCursorBytes(bytes);
+    Read(std::make_shared<std::vector<uint8_t>>(std::move(bytes)));
 }
 
 void TAnimatedCursorImage::ReadCursorBytes(std::span<const uint8_t> bytes) {
+    Read(std::make_shared<std::vector<uint8_t>>(bytes.begin(), bytes.end()));
+}
+
+void TAnimatedCursorImage::Read(std::shared_ptr<std::vector<uint8_t>> file) {
     // An empty file is not parsed and replaces nothing.
-    if (bytes.empty()) return;
+    if (file->empty()) return;
     try {
-        CursorParser parser(bytes);
+        CursorParser parser(*file);
         parser.Parse();
         m_frames = std::move(parser.records);
+        m_images = std::move(parser.images);
+        m_file = std::move(file);
         m_title = parser.title;
         m_creator = parser.creator;
     } catch (...) {
@@ -346,12 +253,20 @@ void TAnimatedCursorImage::ReadCursorBytes(std::span<const uint8_t> bytes) {
     }
 }
 
+TIconFrame TAnimatedCursorImage::Frame(int32_t i) const {
+    const CursorFrameList::Record& record = m_frames.at(size_t(i));
+    const StoredImage& image = m_images[size_t(record.image)];
+    return {TFrameIcon::Loaded(std::span(*m_file).subspan(image.offset, image.size), m_file), record.rate};
+}
+
 std::string TAnimatedCursorImage::BufferText(const TextBuffer& buffer) {
     return {buffer.data(), strnlen(buffer.data(), buffer.size())};
 }
 
 void TAnimatedCursorImage::Clear() {
     m_frames.clear();
+    m_images.clear();
+    m_file.reset();
     m_title.fill(0);
     m_creator.fill(0);
 }

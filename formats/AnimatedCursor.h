@@ -5,22 +5,27 @@
 // import shrinks them and reduces their colours.
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "formats/CursorFrameList.h"
 #include "formats/FrameIcon.h"
 
-// One frame record. Several records may share one image.
+// One frame record as read: the stored image it shows (several records
+// may show one image) and its rate.
 struct TIconFrame {
-    std::shared_ptr<const TFrameIcon> image;
+    TFrameIcon image;
     int32_t rate = 0;
-    // Binds stored images to records while reading; of no use afterwards.
-    int32_t sequenceIndex = -1;
 };
 
 inline constexpr size_t kMaxCursorFileBytes = size_t(64) << 20;
+// No document takes more than kMaxFrames frames. A cursor whose records
+// with images number more than this, or more than it has bytes, is refused
+// rather than listed.
+inline constexpr int32_t kMaxCursorFrames = 1 << 18;
 
 class TAnimatedCursorImage {
 public:
@@ -35,19 +40,31 @@ public:
     std::string Title() const { return BufferText(m_title); }
     std::string Creator() const { return BufferText(m_creator); }
     int32_t FrameCount() const { return int32_t(m_frames.size()); }
-    // i must lie within 0 .. FrameCount() - 1.
-    const TFrameIcon& FrameImage(int32_t i) const { return *m_frames.at(size_t(i)).image; }
+    // i must lie within 0 .. FrameCount() - 1. The image is a loaded icon
+    // whose bytes stay in the reader's copy of the file, kept alive as long
+    // as the icon is.
+    TIconFrame Frame(int32_t i) const;
+    TFrameIcon FrameImage(int32_t i) const { return Frame(i).image; }
     int32_t FrameRate(int32_t i) const { return m_frames.at(size_t(i)).rate; }
 
     // Text buffers hold at most this many characters and a closing zero.
     static constexpr size_t kTextBufferBytes = 256;
     using TextBuffer = std::array<char, kTextBufferBytes>;
 
+    // Where a stored image lies in the file.
+    struct StoredImage {
+        uint32_t offset;
+        uint32_t size;
+    };
+
 private:
     static std::string BufferText(const TextBuffer& buffer);
+    void Read(std::shared_ptr<std::vector<uint8_t>> file);
     void Clear();
 
-    std::vector<TIconFrame> m_frames;
+    std::shared_ptr<const std::vector<uint8_t>> m_file;
+    std::deque<StoredImage> m_images;
+    std::vector<CursorFrameList::Record> m_frames;  // images index m_images
     TextBuffer m_title{};
     TextBuffer m_creator{};
 };

@@ -3,6 +3,7 @@
 // colour that marks transparency, and the nearest-colour rule.
 #include <array>
 #include <cstdint>
+#include <span>
 
 struct Rgb {
     uint8_t r = 0, g = 0, b = 0;
@@ -30,3 +31,6 @@ enum StandardColour : int {
 // Index of the standard colour nearest to c.
 int NearestStandardIndex(Rgb c);
 inline Rgb NearestStandardColour(Rgb c) { return kStandardColours[NearestStandardIndex(c)]; }
+// Replaces each colour by its nearest standard colour: the same, in one
+// tight loop for a whole frame's pixels.
+void ReduceToStandardColours(std::span<Rgb> colours);

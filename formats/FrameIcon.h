@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formats/Colours.h"
+#include "formats/UninitialisedAllocator.h"
 
 // One decoded pixel. alpha 0 is transparent and 255 opaque; only 32-bit
 // images with an alpha channel have values in between.
@@ -26,7 +27,7 @@ struct Rgba {
 struct IconImage {
     int width = 0;
     int height = 0;
-    std::vector<Rgba> pixels;  // row-major, top row first
+    UninitialisedVector<Rgba> pixels;  // row-major, top row first
 
     Rgba at(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
     friend bool operator==(const IconImage&, const IconImage&) = default;
@@ -34,6 +35,13 @@ struct IconImage {
 
 inline constexpr int kFrameSize = 16;          // frames are 16×16 pixels
 inline constexpr size_t kFrameIconBytes = 318; // what the writer produces
+
+// The one rule by which any image is brought to 16×16: target pixel t of a
+// row or column takes source pixel ⌊t·size/16⌋. A 16×16 image passes
+// unchanged and a 32×32 image doubled from a 16×16 one comes back exactly.
+constexpr int FrameSourceIndex(int target, int64_t sourceSize) {
+    return int(target * sourceSize / kFrameSize);
+}
 
 class TFrameIcon {
 public:
@@ -44,30 +52,51 @@ public:
     // A built icon from a 16×16 image whose pixels are opaque (alpha 255) or
     // transparent (alpha 0, colour black).
     static std::unique_ptr<TFrameIcon> Built(IconImage image);
-    // LoadFrameIcon: checks the 6-byte header and keeps the bytes.
+    // A loaded icon holding bytes of its own (no check: LoadFrameIcon checks).
     static std::unique_ptr<TFrameIcon> Loaded(std::vector<uint8_t> bytes);
+    // A loaded icon whose bytes lie in a buffer that owner keeps alive, so
+    // that the frames of one file share that file's buffer uncopied.
+    static TFrameIcon Loaded(std::span<const uint8_t> bytes, std::shared_ptr<const void> owner);
 
     State state() const { return m_state; }
     bool empty() const { return m_state == State::Empty; }
 
     // The bytes to store: encoded once for a built icon, the loaded bytes
     // unchanged for a loaded one. An empty icon fails with EInvalidGraphic.
-    const std::vector<uint8_t>& bytes() const;
+    std::span<const uint8_t> bytes() const;
     // The image: a built icon's own, a loaded icon's decoded on first use.
     // An empty icon fails with EInvalidGraphic.
     const IconImage& image() const;
+    // The image brought to 16×16 by FrameSourceIndex: a built icon's own, a
+    // loaded icon's sampled from its bytes without decoding it whole or
+    // keeping anything. An empty icon fails with EInvalidGraphic.
+    IconImage frameImage() const;
 
 private:
     State m_state = State::Empty;
     mutable std::optional<IconImage> m_image;
-    mutable std::optional<std::vector<uint8_t>> m_bytes;
+    mutable std::optional<std::vector<uint8_t>> m_encoded;  // a built icon's bytes
+    std::shared_ptr<const void> m_owner;                      // keeps loaded bytes alive
+    std::span<const uint8_t> m_loaded;
 };
 
+// LoadFrameIcon: checks the 6-byte header and keeps the bytes.
 std::unique_ptr<TFrameIcon> LoadFrameIcon(std::vector<uint8_t> bytes);
+// The same for bytes inside a buffer that owner keeps alive: nothing is copied.
+TFrameIcon LoadFrameIcon(std::span<const uint8_t> bytes, std::shared_ptr<const void> owner);
 // The 318 bytes of a built 16×16 icon.
 std::vector<uint8_t> EncodeFrameIcon(const IconImage& image);
 // The image a loaded icon's bytes hold, chosen for a display with
 // deviceColours colours (0: true colour).
 IconImage DecodeFrameIcon(std::span<const uint8_t> bytes, uint16_t deviceColours = 0);
+// Exactly ScaleToFrame(DecodeFrameIcon(bytes, deviceColours)), but a stored
+// bitmap of any other size than 16×16 is not decoded: only the 256 pixels
+// the rule takes are read from its rows and mask (a 32-bit image's alpha
+// channel is still scanned, as it decides whether alpha counts). Entries of
+// any other kind are decoded whole and scaled.
+IconImage SampleFrameIcon(std::span<const uint8_t> bytes, uint16_t deviceColours = 0);
+// Any image brought to 16×16 by FrameSourceIndex; an image without pixels
+// gives a wholly transparent one.
+IconImage ScaleToFrame(const IconImage& image);
 // What an icon of type 0 shows: the application's own small icon.
 const IconImage& StandardApplicationIcon();

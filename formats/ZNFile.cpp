@@ -10,6 +10,7 @@
 #include "formats/Errors.h"
 #include "formats/FileBytes.h"
 #include "formats/SafeSave.h"
+#include "formats/UninitialisedAllocator.h"
 
 namespace {
 
@@ -79,35 +80,52 @@ uint8_t LegacyRate(int32_t speedCode) {
     return speedCode >= 1 && speedCode <= 9 ? kRates[speedCode - 1] : 27;
 }
 
-std::vector<uint8_t> Inflate(std::span<const uint8_t> file) {
+using Payload = UninitialisedVector<uint8_t>;
+
+// Inflates straight into the payload buffer, which zlib fills itself.
+Payload Inflate(std::span<const uint8_t> file) {
     z_stream stream{};
     if (inflateInit(&stream) != Z_OK) throw EDecompressionError(messages::kInflate);
     stream.next_in = const_cast<Bytef*>(file.data());
     stream.avail_in = uInt(file.size());
 
     // ZN payloads shrink about fourfold; reserving ahead saves regrowing.
-    std::vector<uint8_t> payload;
-    payload.reserve(std::min(kMaxZNPayload, file.size() * 8));
-    uint8_t chunk[65536];
+    Payload payload;
+    size_t size = 0;
+    auto grow = [&payload](size_t to) {
+        payload.reserve(to);  // exactly: resize alone may take up to twice as much
+        payload.resize(to);
+    };
+    grow(std::min(kMaxZNPayload, std::max<size_t>(file.size() * 8, 4096)));
     int status = Z_OK;
     while (status == Z_OK) {
-        stream.next_out = chunk;
-        stream.avail_out = sizeof chunk;
-        status = inflate(&stream, Z_NO_FLUSH);
-        const size_t produced = sizeof chunk - stream.avail_out;
-        if (produced > kMaxZNPayload - payload.size()) {
-            inflateEnd(&stream);
-            throw EReadError(messages::kStreamRead);
+        if (size == payload.size()) {
+            // Grown by doubling, but never past the cap: a stream that
+            // inflates further is refused.
+            if (size == kMaxZNPayload) {
+                uint8_t probe;
+                stream.next_out = &probe;
+                stream.avail_out = 1;
+                status = inflate(&stream, Z_NO_FLUSH);
+                if (stream.avail_out == 0) {
+                    inflateEnd(&stream);
+                    throw EReadError(messages::kStreamRead);
+                }
+                break;
+            }
+            grow(std::min(kMaxZNPayload, 2 * size));
         }
-        // Grown by doubling as insert would, but never past the cap itself.
-        if (produced > payload.capacity() - payload.size())
-            payload.reserve(std::min(kMaxZNPayload, std::max(2 * payload.capacity(), payload.size() + produced)));
-        payload.insert(payload.end(), chunk, chunk + produced);
+        const auto room = uInt(std::min<size_t>(payload.size() - size, UINT32_MAX));
+        stream.next_out = payload.data() + size;
+        stream.avail_out = room;
+        status = inflate(&stream, Z_NO_FLUSH);
+        size += room - stream.avail_out;
     }
     // Z_BUF_ERROR here means the input ended inside the stream.
     const bool complete = status == Z_STREAM_END && stream.avail_in == 0;
     inflateEnd(&stream);
     if (!complete) throw EDecompressionError(messages::kInflate);
+    payload.resize(size);
     return payload;
 }
 
@@ -139,24 +157,38 @@ bool IsBlank(std::string_view text) {
     return true;
 }
 
-void TZNFile::Read(const std::string& path) { ReadBytes(ReadFileBytes(path, kMaxZNFile)); }
+void TZNFile::Read(const std::string& path) {
+    auto file = std::make_shared<const std::vector<uint8_t>>(ReadFileBytes(path, kMaxZNFile));
+    ReadOwned(*file, file);
+}
 
 void TZNFile::ReadBytes(std::span<const uint8_t> file) {
+    // Only an uncompressed file is its own payload and needs keeping.
+    if (file.size() >= 2 && AsText(file.first(2)) == kMagic) {
+        auto copy = std::make_shared<const std::vector<uint8_t>>(file.begin(), file.end());
+        ReadOwned(*copy, copy);
+    } else {
+        ReadOwned(file, nullptr);
+    }
+}
+
+void TZNFile::ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner) {
     Clear();
     // Parse into a fresh reader so that a failure leaves nothing behind.
     TZNFile result;
     const bool raw = file.size() >= 2 && AsText(file.first(2)) == kMagic;
     if (raw) {
         result.m_layout = ZNLayout::Uncompressed;
-        result.ParsePayload(file);
+        result.ParsePayload(file, owner);
     } else {
         result.m_layout = ZNLayout::Compressed;
-        result.ParsePayload(Inflate(file));
+        const auto payload = std::make_shared<const Payload>(Inflate(file));
+        result.ParsePayload(*payload, payload);
     }
     *this = std::move(result);
 }
 
-void TZNFile::ParsePayload(std::span<const uint8_t> payload) {
+void TZNFile::ParsePayload(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner) {
     ByteReader in(payload);
     if (AsText(in.bytes(kMagic.size())) != kMagic) throw EZNError(messages::kNotZN);
     const auto tag = in.bytes(kCurrentTag.size());
@@ -190,13 +222,14 @@ void TZNFile::ParsePayload(std::span<const uint8_t> payload) {
         throw EReadError(messages::kStreamRead);
 
     m_icons.reserve(size_t(count));
+    if (m_layout != ZNLayout::Legacy) m_rates.reserve(size_t(count));
     for (int32_t i = 0; i < count; ++i) {
         if (m_layout != ZNLayout::Legacy) {
             m_rates.push_back(in.i32le());
             iconSize = in.i32le();
         }
         if (iconSize <= 0) throw EReadError(messages::kStreamRead);
-        m_icons.push_back(LoadFrameIcon(in.copy(size_t(iconSize))));
+        m_icons.push_back(LoadFrameIcon(in.bytes(size_t(iconSize)), owner));
     }
 }
 
@@ -214,7 +247,7 @@ int32_t TZNFile::Rate(int i) const {
 
 const TFrameIcon& TZNFile::Icon(int i) const {
     if (i < 0 || i >= FrameCount()) throw EReadError(messages::kStreamRead);
-    return *m_icons[size_t(i)];
+    return m_icons[size_t(i)];
 }
 
 std::vector<uint8_t> ZNPayload(const ZNContent& content) {
@@ -233,7 +266,7 @@ std::vector<uint8_t> ZNPayload(const ZNContent& content) {
     PutU8(out, kWrittenSpeed);
     PutI32(out, int32_t(content.frames.size()));
     for (const ZNFrameData& frame : content.frames) {
-        const std::vector<uint8_t>& icon = frame.icon->bytes();  // an empty icon fails here
+        const std::span<const uint8_t> icon = frame.icon->bytes();  // an empty icon fails here
         PutI32(out, frame.rate);
         // Built icons are always kWrittenIconSize bytes; an icon kept as
         // loaded from elsewhere declares its own length so the file stays readable.

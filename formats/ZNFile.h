@@ -46,14 +46,17 @@ public:
 
 private:
     void Clear();
-    void ParsePayload(std::span<const uint8_t> payload);
+    // Reads a whole file given as bytes that owner keeps alive.
+    void ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner);
+    // The frames' icons keep referring into the payload: nothing is copied.
+    void ParsePayload(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner);
 
     ZNLayout m_layout = ZNLayout::Compressed;
     double m_version = 0;
     uint8_t m_category = 0;
     std::string m_title, m_authorName, m_copyright, m_email, m_homepage, m_comments;
     uint8_t m_speed = 0;
-    std::vector<std::unique_ptr<TFrameIcon>> m_icons;
+    std::vector<TFrameIcon> m_icons;
     std::vector<int32_t> m_rates;
 };
 

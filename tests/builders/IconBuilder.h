@@ -154,6 +154,12 @@ inline std::vector<uint8_t> BuildIcon(const IconImage& image, int bpp = 4) {
     return BuildIcon(std::vector<IconEntry>{IconEntry{image, bpp, -1, {}}});
 }
 
+// An icon's stored bytes as a vector, for comparing.
+inline std::vector<uint8_t> BytesOf(const TFrameIcon& icon) {
+    const auto bytes = icon.bytes();
+    return {bytes.begin(), bytes.end()};
+}
+
 // A 16×16 test pattern in standard colours with a transparent corner.
 inline IconImage SampleFrame() {
     return MakeImage(16, 16, [](int x, int y) {

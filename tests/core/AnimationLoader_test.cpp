@@ -1,13 +1,19 @@
 #include "core/AnimationLoader.h"
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <set>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include "builders/HostileFiles.h"
 #include "builders/RiffBuilder.h"
 #include "builders/ZNBuilder.h"
 #include "formats/Errors.h"
+#include "formats/AnimatedCursor.h"
 #include "formats/ZNFile.h"
 
 namespace {
@@ -138,5 +144,138 @@ TEST_F(LoadAnimationFiles, ChoosesTheReaderByExtension) {
     EXPECT_THROW(LoadAnimation(Write("empty.ani", {})), EReadError) << "a 0-byte cursor has no frames";
     EXPECT_THROW(LoadAnimation((m_dir / "missing.zn").string()), EFOpenError);
 }
+
+// ---- Hostile files -----------------------------------------------------------
+// The crafted files of tests/builders/HostileFiles.h, opened from disk as
+// Open and `zntool convert` do, and listed as `zntool info` does, each in a
+// child process: its address space is capped so that a reader that runs
+// away fails there rather than on the machine, and its peak resident memory
+// is checked against the aim of 256 MiB.
+
+// Under AddressSanitizer the address space cannot be capped and its own
+// memory would count, so only the outcomes are checked there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+struct Bounded {
+    std::string report;  // what work returned, or its error
+    long peakMiB = 0;
+};
+
+Bounded RunBounded(const std::function<std::string()>& work) {
+    int pipe[2];
+    if (::pipe(pipe) != 0) return {"no pipe"};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(pipe[0]);
+        const rlimit cap{rlim_t(1) << 30, rlim_t(1) << 30};
+        if (!kSanitized) ::setrlimit(RLIMIT_AS, &cap);
+        std::string report;
+        try {
+            report = work();
+        } catch (const EZintraError& e) {
+            report = std::string("error: ") + e.what();
+        } catch (const std::bad_alloc&) {
+            report = "out of memory";
+        }
+        [[maybe_unused]] const auto written = ::write(pipe[1], report.data(), report.size());
+        ::_exit(0);
+    }
+    ::close(pipe[1]);
+    Bounded result;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;) result.report.append(buffer, size_t(n));
+    ::close(pipe[0]);
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    if (!WIFEXITED(status)) result.report += " (the child died)";
+    result.peakMiB = usage.ru_maxrss / 1024;
+    return result;
+}
+
+// Tells today's results apart: the frame count and each distinct rate
+// (for a document, with what its frames show).
+std::string Summary(int count, const std::set<std::string>& kinds) {
+    std::string text = std::to_string(count) + " frames:";
+    for (const std::string& kind : kinds) text += " " + kind;
+    return text;
+}
+
+std::string OpenSummary(const std::string& path) {
+    const TDocument d = LoadAnimation(path);
+    const IconImage black = MakeImage(16, 16, [](int, int) { return Opaque(kStandardColours[kBlack]); });
+    std::set<std::string> kinds;
+    for (int n = 1; n <= d.Count(); ++n) {
+        const IconImage& image = d.FrameAt(n).icon->image();
+        kinds.insert("rate " + std::to_string(d.FrameAt(n).rate) +
+                     (image == black ? " black" : image == SampleFrame() ? " sample" : " other"));
+    }
+    return Summary(d.Count(), kinds);
+}
+
+std::string InfoSummary(const std::string& path) {
+    std::set<std::string> kinds;
+    if (KindOfPath(path) == AnimationKind::ZN) {
+        TZNFile file;
+        file.Read(path);
+        for (int i = 0; i < file.FrameCount(); ++i) kinds.insert("rate " + std::to_string(file.Rate(i)));
+        return Summary(file.FrameCount(), kinds);
+    }
+    TAnimatedCursorImage cursor;
+    cursor.ReadCursorFile(path);
+    for (int32_t i = 0; i < cursor.FrameCount(); ++i) kinds.insert("rate " + std::to_string(cursor.FrameRate(i)));
+    return Summary(cursor.FrameCount(), kinds);
+}
+
+struct HostileCase {
+    const char* name;
+    const char* file;
+    Bytes (*build)();
+    const char* opened;  // the document's summary, or the error
+    const char* listed;
+};
+
+void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
+
+class HostileFile : public LoadAnimationFiles, public ::testing::WithParamInterface<HostileCase> {};
+
+TEST_P(HostileFile, OpensAsBeforeWithinTheMemoryAim) {
+    const std::string path = Write(GetParam().file, GetParam().build());
+    using Work = std::string (*)(const std::string&);
+    for (auto [work, expected] : {std::pair<Work, const char*>{OpenSummary, GetParam().opened},
+                                  {InfoSummary, GetParam().listed}}) {
+        const Bounded run = RunBounded([&, work = work] { return work(path); });
+        EXPECT_EQ(run.report, expected);
+        if (!kSanitized) {
+            EXPECT_LE(run.peakMiB, 256) << run.report;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Crafted, HostileFile,
+    ::testing::Values(
+        HostileCase{"HollowIconsInAZNFile", "hollow.zn", [] { return HollowZN(kMaxFrames); },
+                    "32767 frames: rate 10 black", "32767 frames: rate 10"},
+        HostileCase{"FewerHollowIconsInAZNFile", "hollow8000.zn", [] { return HollowZN(8000); },
+                    "8000 frames: rate 10 black", "8000 frames: rate 10"},
+        HostileCase{"HollowIconsInACursor", "hollow.ani", [] { return HollowCursor(kMaxFrames); },
+                    "32767 frames: rate 10 black", "32767 frames: rate 10"},
+        HostileCase{"RateChunkOf16MValues", "rates.ani", RateFlood, "1 frames: rate 7 sample", "1 frames: rate 7"},
+        HostileCase{"FiveMillionSequenceChunks", "seq.ani", SequenceFlood, "1 frames: rate 10 sample",
+                    "1 frames: rate 10"},
+        HostileCase{"SevenHundredThousandHeaders", "anih.ani", HeaderFlood, "error: Stream read error",
+                    "error: Stream read error"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

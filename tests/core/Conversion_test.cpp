@@ -277,6 +277,28 @@ TEST(ImportFrameIcon, OpaqueKeyColourPixelBecomesTransparent) {
     EXPECT_EQ(imported.at(6, 9), Opaque(kPureRed));
 }
 
+TEST(ImportFrameIcon, EqualsRenderingOverTheKeyColourThenReducingOrMaking) {
+    // Partial alpha and off-standard colours at 32 bits, the key colour
+    // itself at 24, an odd size at 8 bits, and icons that are not loaded.
+    const IconImage shaded = MakeImage(40, 24, [](int x, int y) {
+        return Rgba{uint8_t(x * 6), uint8_t(240 - y), uint8_t(x * y), uint8_t((x * 37 + y * 11) % 256)};
+    });
+    const IconImage keyed = MakeImage(20, 20, [](int x, int y) { return (x + y) % 3 ? Opaque(kKeyColour) : Opaque({uint8_t(x), 9, 200}); });
+    std::vector<std::unique_ptr<TFrameIcon>> icons;
+    icons.push_back(LoadedIcon(test::BuildIcon(shaded, 32)));
+    icons.push_back(LoadedIcon(test::BuildIcon(keyed, 24)));
+    icons.push_back(LoadedIcon(test::BuildIcon(Doubled(test::SampleFrame()), 8)));
+    icons.push_back(TFrameIcon::Built(test::SampleFrame()));
+    icons.push_back(std::make_unique<TFrameIcon>());
+    for (size_t i = 0; i < icons.size(); ++i)
+        for (bool reduce : {false, true}) {
+            Picture rendered(16, 16);
+            RenderFrameIcon(*icons[i], rendered, kKeyColour);
+            const auto expected = reduce ? ReduceColours(rendered) : MakeFrameIcon(rendered);
+            EXPECT_EQ(ImportFrameIcon(*icons[i], reduce)->image(), expected->image()) << i << " reduce " << reduce;
+        }
+}
+
 TEST(ImportFrameIcon, DecodeFailurePassesToTheCaller) {
     EXPECT_THROW(ImportFrameIcon(*LoadedIcon(UndecodableIcon()), true), EZintraError);
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string_view>
 #include <unistd.h>
 
@@ -53,7 +54,7 @@ std::vector<int> Shown(const TAnimatedCursorImage& reader) {
     for (int32_t i = 0; i < reader.FrameCount(); ++i) {
         shown.push_back(-1);
         for (int c = 0; c < 16; ++c)
-            if (reader.FrameImage(i).bytes() == IconOf(c)) shown.back() = c;
+            if (test::BytesOf(reader.FrameImage(i)) == IconOf(c)) shown.back() = c;
     }
     return shown;
 }
@@ -180,7 +181,7 @@ TEST(AnimatedCursorBinding, OnlyTheFirstStepOfASequenceChunkBinds) {
                                   Chunk("seq ", Words({2, 0, 1})), Fram({0, 1, 2})}));
     EXPECT_EQ(Shown(reader), (std::vector<int>{2, 1, 2, 0}));
     EXPECT_EQ(Rates(reader), (std::vector<int32_t>{1, 2, 3, 6}));
-    EXPECT_EQ(&reader.FrameImage(0), &reader.FrameImage(2));  // one image, held once
+    EXPECT_EQ(reader.FrameImage(0).bytes().data(), reader.FrameImage(2).bytes().data());  // one image, held once
 }
 
 TEST(AnimatedCursorBinding, EachSequenceChunkBindsTheNextRecord) {
@@ -209,7 +210,7 @@ TEST(AnimatedCursorImages, CursorResourceBecomesAnIcon) {
     const auto reader = Read(Ani({HeaderChunk({}), List("fram", {Chunk("icon", cursor)})}));
     Bytes expected = cursor;
     expected[2] = 1;
-    EXPECT_EQ(reader.FrameImage(0).bytes(), expected);
+    EXPECT_EQ(test::BytesOf(reader.FrameImage(0)), expected);
     EXPECT_EQ(reader.FrameImage(0).state(), TFrameIcon::State::Loaded);
     EXPECT_EQ(reader.FrameImage(0).image(), test::SampleFrame());
 }
@@ -236,7 +237,7 @@ TEST(AnimatedCursorImages, OddSizedIconIsFollowedByItsPadByte) {
     Bytes odd = IconOf(7);
     odd.push_back(0xAB);
     const auto reader = Read(Ani({HeaderChunk({.frames = 2}), List("fram", {Chunk("icon", odd), IconChunk(2)})}));
-    EXPECT_EQ(reader.FrameImage(0).bytes(), odd);
+    EXPECT_EQ(test::BytesOf(reader.FrameImage(0)), odd);
     EXPECT_EQ(Shown(reader), (std::vector<int>{-1, 2}));
 }
 
@@ -344,6 +345,73 @@ TEST(AnimatedCursorUnsafeInput, MoreFramesThanTheFileHasBytesFail) {
     };
     EXPECT_EQ(Read(file(200, 5)).FrameCount(), 1000);
     EXPECT_EQ(ReadError(file(200, 20)), "Stream read error");
+}
+
+// The reading as stated, one record per announced frame, beside the reader
+// on random small cursors: headers (identical ones in a row too), rate and
+// sequence chunks and lists of images, in any order.
+TEST(AnimatedCursorBinding, ListsTheRecordsTheStatedReadingMakes) {
+    std::mt19937 random(12);
+    auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    for (int file = 0; file < 3000; ++file) {
+        struct Record { int image; int32_t rate; int seq; };
+        std::vector<Record> records;
+        std::vector<Bytes> chunks;
+        int32_t defaultRate = 0;
+        int images = 0, sequenceChunks = 0;
+        for (int c = pick(1, 25); c > 0; --c) {
+            switch (pick(0, 3)) {
+            case 0: {
+                const int count = pick(-1, 3);
+                defaultRate = pick(1, 2);
+                chunks.push_back(HeaderChunk({.frames = count, .rate = defaultRate}));
+                for (int n = 0; n < count; ++n) records.push_back({-1, defaultRate, n});
+                break;
+            }
+            case 1: {
+                std::vector<int32_t> values(size_t(pick(0, 5)));
+                for (size_t i = 0; i < values.size(); ++i) {
+                    values[i] = pick(10, 99);
+                    if (i < records.size()) records[i].rate = values[i];
+                }
+                chunks.push_back(Chunk("rate", Words(values)));
+                break;
+            }
+            case 2: {
+                const int step = pick(-1, 8);
+                chunks.push_back(Chunk("seq ", Words({step})));
+                if (size_t(sequenceChunks++) < records.size()) records[size_t(sequenceChunks - 1)].seq = step;
+                break;
+            }
+            default: {
+                std::vector<Bytes> icons;
+                bool taken = true;  // an icon that is no image stops its list
+                for (int i = pick(0, 3); i > 0; --i) {
+                    const int kind = pick(0, 9) ? pick(1, 2) : 3;
+                    icons.push_back(Chunk("icon", {0, 0, uint8_t(kind), 0, 1, 0, uint8_t(images)}));
+                    taken = taken && kind != 3;
+                    if (!taken) continue;
+                    bool claimed = false;
+                    for (Record& r : records)
+                        if (r.seq == images) r.image = images, claimed = true;
+                    if (!claimed) records.push_back({images, defaultRate, -1});
+                    ++images;
+                }
+                chunks.push_back(List("fram", icons));
+            }
+            }
+        }
+        std::string expected, read;
+        for (const Record& r : records)
+            if (r.image >= 0) expected += std::to_string(r.image) + "@" + std::to_string(r.rate) + " ";
+        try {
+            const auto reader = Read(Ani(chunks));
+            for (int32_t i = 0; i < reader.FrameCount(); ++i)
+                read += std::to_string(reader.FrameImage(i).bytes()[6]) + "@" + std::to_string(reader.FrameRate(i)) + " ";
+        } catch (const EReadError&) {
+        }
+        ASSERT_EQ(read, expected) << "file " << file;
+    }
 }
 
 class AnimatedCursorFile : public ::testing::Test {

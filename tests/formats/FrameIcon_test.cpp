@@ -78,16 +78,16 @@ TEST(EncodeFrameIcon, StoresOtherColoursAsTheirNearestStandardColour) {
 
 TEST(FrameIcon, RoundTripsThroughItsBytes) {
     const auto built = TFrameIcon::Built(test::SampleFrame());
-    const auto loaded = LoadFrameIcon(built->bytes());
+    const auto loaded = LoadFrameIcon(test::BytesOf(*built));
     EXPECT_EQ(loaded->state(), TFrameIcon::State::Loaded);
     EXPECT_EQ(loaded->image(), test::SampleFrame());
-    EXPECT_EQ(loaded->bytes(), built->bytes()) << "a loaded icon writes its bytes unchanged";
+    EXPECT_EQ(test::BytesOf(*loaded), test::BytesOf(*built)) << "a loaded icon writes its bytes unchanged";
 }
 
 TEST(FrameIcon, KeepsItsBytesOnceEncoded) {
     const auto built = TFrameIcon::Built(test::SampleFrame());
-    const std::vector<uint8_t>* first = &built->bytes();
-    EXPECT_EQ(first, &built->bytes());
+    const uint8_t* first = built->bytes().data();
+    EXPECT_EQ(first, built->bytes().data());
 }
 
 TEST(FrameIcon, EmptyIconHasNeitherBytesNorImage) {
@@ -265,3 +265,65 @@ TEST(DecodeFrameIcon, RefusesPngEntriesThatDoNotFitTheirDirectory) {
 }
 
 }  // namespace
+
+// --- Sampling to 16×16 --------------------------------------------------------
+
+// A pixel that differs from its neighbours, so a wrong sample shows: every
+// eleventh one transparent, and (at 32 bits) alpha of every kind.
+Rgba Varied(int x, int y, int seed, bool alpha) {
+    const unsigned h = unsigned(x) * 73856093u ^ unsigned(y) * 19349663u ^ unsigned(seed) * 83492791u;
+    if (h % 11 == 0) return Clear();
+    const uint8_t a = !alpha ? 255 : h % 5 == 0 ? 0 : h % 5 == 1 ? 255 : uint8_t(h >> 8);
+    return {uint8_t(h >> 4), uint8_t(h >> 12), uint8_t(h >> 20), a};
+}
+
+IconEntry VariedEntry(int w, int h, int bpp, int seed, int colourWord = -1) {
+    std::vector<Rgb> palette;
+    for (int i = 0; bpp <= 8 && i < (1 << bpp); ++i) palette.push_back(Varied(i, 0, seed, false).rgb());
+    IconImage image = MakeImage(w, h, [&](int x, int y) {
+        const Rgba p = Varied(x, y, seed, bpp == 32);
+        // Palette depths can show only their table's colours.
+        return bpp > 8 || p.transparent() ? p : Opaque(palette[size_t(x + y) % palette.size()]);
+    });
+    return {image, bpp, colourWord, palette};
+}
+
+// The pixels an image-producing call gives, or its error.
+std::string Outcome(auto&& image) {
+    try {
+        return ::testing::PrintToString(image().pixels);
+    } catch (const EZintraError& e) {
+        return e.what();
+    }
+}
+
+TEST(SampleFrameIcon, GivesWhatDecodingWholeAndScalingGives) {
+    std::vector<std::vector<uint8_t>> icons;
+    const int sizes[][2] = {{1, 1}, {5, 3}, {16, 16}, {17, 33}, {31, 32}, {100, 7}, {255, 129}, {256, 256}};
+    int seed = 0;
+    for (int bpp : {1, 4, 8, 16, 24, 32})
+        for (auto [w, h] : sizes) icons.push_back(BuildIcon({VariedEntry(w, h, bpp, ++seed)}));
+    // 32 bits with every alpha byte zero: the mask alone decides.
+    auto maskOnly = BuildIcon({VariedEntry(40, 40, 32, 99)});
+    for (size_t at = 22 + 40 + 3; at < 22 + 40 + 40 * 40 * 4; at += 4) maskOnly[at] = 0;
+    icons.push_back(maskOnly);
+    // Several entries, chosen by the display's colours.
+    icons.push_back(BuildIcon({VariedEntry(16, 16, 4, 1, 16), VariedEntry(48, 48, 32, 2, 0), VariedEntry(64, 32, 8, 3, 256)}));
+    // Cut short: missing rows and mask bytes read as zero.
+    for (size_t keep : {23u, 62u, 300u, 5000u, 60000u}) {
+        auto cut = BuildIcon({VariedEntry(200, 150, 24, 7)});
+        cut.resize(keep);
+        icons.push_back(cut);
+    }
+    icons.push_back({0, 0, 0, 0, 0, 0});  // the standard application icon
+    auto png = BuildIcon({VariedEntry(32, 32, 32, 8)});
+    const uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::copy(std::begin(signature), std::end(signature), png.begin() + 22);
+    icons.push_back(png);
+
+    for (size_t i = 0; i < icons.size(); ++i)
+        for (uint16_t colours : {0, 16, 256})
+            EXPECT_EQ(Outcome([&] { return SampleFrameIcon(icons[i], colours); }),
+                      Outcome([&] { return ScaleToFrame(DecodeFrameIcon(icons[i], colours)); }))
+                << "icon " << i << " at " << colours;
+}

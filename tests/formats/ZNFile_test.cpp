@@ -22,7 +22,7 @@ std::unique_ptr<TFrameIcon> Frame(Rgb colour) {
     }));
 }
 
-std::vector<uint8_t> FrameBytes(Rgb colour) { return Frame(colour)->bytes(); }
+std::vector<uint8_t> FrameBytes(Rgb colour) { return test::BytesOf(*Frame(colour)); }
 
 // The one-frame document with title a, author b and empty optional fields.
 TDocument SmallDocument() {
@@ -127,7 +127,7 @@ TEST(ZNReader, ReadsBackWhatWasWritten) {
     ASSERT_EQ(read.FrameCount(), 2);
     EXPECT_EQ(read.Rate(0), 10);
     EXPECT_EQ(read.Rate(1), 32736);
-    EXPECT_EQ(read.Icon(1).bytes(), d.FrameAt(2).icon->bytes());
+    EXPECT_EQ(test::BytesOf(read.Icon(1)), test::BytesOf(*d.FrameAt(2).icon));
     EXPECT_EQ(read.Icon(1).image(), d.FrameAt(2).icon->image());
 }
 
@@ -140,7 +140,7 @@ TEST(ZNReader, ReadsAPayloadTheSameRawOrCompressed) {
     EXPECT_EQ(packed.Layout(), ZNLayout::Compressed);
     EXPECT_EQ(raw.Title(), packed.Title());
     EXPECT_EQ(raw.Rate(0), packed.Rate(0));
-    EXPECT_EQ(raw.Icon(0).bytes(), packed.Icon(0).bytes());
+    EXPECT_EQ(test::BytesOf(raw.Icon(0)), test::BytesOf(packed.Icon(0)));
 }
 
 TEST(ZNReader, CutsStringsAtTheirFirstZeroByte) {
@@ -177,7 +177,7 @@ TEST(ZNReader, ReadsTheLegacyLayout) {
     ASSERT_EQ(read.FrameCount(), 2);
     EXPECT_EQ(read.Rate(0), 12);
     EXPECT_EQ(read.Rate(1), 12);
-    EXPECT_EQ(read.Icon(0).bytes(), icon);
+    EXPECT_EQ(test::BytesOf(read.Icon(0)), icon);
     // The same payload compressed reads the same.
     TZNFile packed;
     packed.ReadBytes(ZNBuilder::Compress(file));

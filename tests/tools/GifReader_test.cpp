@@ -60,7 +60,7 @@ std::vector<IconImage> Coalesce(const std::vector<uint8_t>& gif, int width, int 
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     std::ifstream in(base + ".rgba", std::ios::binary);
     std::vector<IconImage> frames;
-    std::vector<Rgba> pixels(size_t(width) * size_t(height));
+    UninitialisedVector<Rgba> pixels(size_t(width) * size_t(height));
     while (in.read(reinterpret_cast<char*>(pixels.data()), std::streamsize(pixels.size() * 4))) {
         // A transparent pixel's colour is anyone's; only its alpha counts.
         for (Rgba& p : pixels)

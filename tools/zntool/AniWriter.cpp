@@ -76,7 +76,7 @@ std::vector<uint8_t> EncodeAnimatedCursor(const TDocument& document) {
     const size_t frames = out.begin("LIST");
     out.id("fram");
     for (int n = 1; n <= document.Count(); ++n) {
-        const std::vector<uint8_t>& icon = document.FrameAt(n).icon->bytes();
+        const std::span<const uint8_t> icon = document.FrameAt(n).icon->bytes();
         const size_t chunk = out.begin("icon");
         out.bytes(icon.data(), icon.size());
         out.end(chunk);

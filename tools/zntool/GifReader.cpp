@@ -81,7 +81,7 @@ public:
             Fail("the GIF's logical screen is " + std::to_string(width) + "×" + std::to_string(height) +
                  " pixels; at most " + std::to_string(kMaxGifScreenSide) + "×" +
                  std::to_string(kMaxGifScreenSide) + " are read");
-        m_screen = IconImage{width, height, std::vector<Rgba>(size_t(width) * size_t(height), kClear)};
+        m_screen = IconImage{width, height, UninitialisedVector<Rgba>(size_t(width) * size_t(height), kClear)};
         if (m_gif->SColorMap) m_global = PaletteOf(*m_gif->SColorMap);
 
         for (;;) {

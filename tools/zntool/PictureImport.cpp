@@ -87,7 +87,7 @@ TDocument LoadPngStrip(std::span<const uint8_t> bytes, int32_t rate) {
     }
     TDocument document = EmptyDocument();
     const int side = strip.height;
-    IconImage frame{side, side, std::vector<Rgba>(size_t(side) * size_t(side))};
+    IconImage frame{side, side, UninitialisedVector<Rgba>(size_t(side) * size_t(side))};
     for (int left = 0; left < strip.width; left += side) {
         for (int y = 0; y < side; ++y) {
             const auto row = strip.pixels.begin() + ptrdiff_t(y) * strip.width + left;
