@@ -11,7 +11,6 @@
 #include "core/AnimationLoader.h"
 #include "core/Document.h"
 #include "formats/Errors.h"
-#include "formats/SafeSave.h"
 #include "core/DocumentFile.h"
 #include "formats/ZNFile.h"
 
@@ -63,25 +62,9 @@ std::vector<uint8_t> Encode(const TDocument& document, const Invocation& invocat
 }  // namespace
 
 void ConvertAnimation(const ConvertJob& job, const Invocation& invocation) {
-    TDocument document;
-    try {
-        document = LoadInput(job.input, invocation.stripRate);
-    } catch (const EZintraError& error) {
-        throw EFileFailure(job.input, ReadFailureReason(job.input, error));
-    }
+    TDocument document = ReadInput(job.input, [&] { return LoadInput(job.input, invocation.stripRate); });
     TitleFromFileName(document, job.input);
     ApplyFields(document, invocation.fields);
     if (invocation.format == OutputFormat::ZN) RequireZNFields(document, job.input);
-
-    std::vector<uint8_t> bytes;
-    try {
-        bytes = Encode(document, invocation);
-    } catch (const EZintraError& error) {
-        throw EFileFailure(job.output, error.what());
-    }
-    try {
-        WriteFileAtomically(job.output, bytes);
-    } catch (const EZintraError& error) {
-        throw EFileFailure(job.output, WriteFailureReason(job.output, error));
-    }
+    WriteOutput(job.output, [&] { return Encode(document, invocation); });
 }

@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/Document.h"
 #include "formats/Errors.h"
+#include "formats/SafeSave.h"
 
 namespace {
 
@@ -55,4 +57,26 @@ std::string WriteFailureReason(const std::string& path, const std::exception& er
         message.compare(message.size() - suffix.size(), suffix.size(), suffix) == 0)
         message.resize(message.size() - suffix.size());
     return message;
+}
+
+TDocument ReadInput(const std::string& input, const std::function<TDocument()>& read) {
+    try {
+        return read();
+    } catch (const EZintraError& error) {
+        throw EFileFailure(input, ReadFailureReason(input, error));
+    }
+}
+
+void WriteOutput(const std::string& output, const std::function<std::vector<uint8_t>()>& encode) {
+    std::vector<uint8_t> bytes;
+    try {
+        bytes = encode();
+    } catch (const EZintraError& error) {
+        throw EFileFailure(output, error.what());
+    }
+    try {
+        WriteFileAtomically(output, bytes);
+    } catch (const EZintraError& error) {
+        throw EFileFailure(output, WriteFailureReason(output, error));
+    }
 }

@@ -2,8 +2,13 @@
 // How zntool names a file it could not read or write: the file and the
 // system's reason, where the project's readers and writers only say that
 // something failed.
+#include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+class TDocument;
 
 class EFileFailure : public std::runtime_error {
 public:
@@ -20,3 +25,8 @@ private:
 std::string ReadFailureReason(const std::string& path, const std::exception& error);
 // The reason path could not be written, the same way.
 std::string WriteFailureReason(const std::string& path, const std::exception& error);
+
+// Runs read, naming input in any failure.
+TDocument ReadInput(const std::string& input, const std::function<TDocument()>& read);
+// Encodes and writes output atomically, naming it in any failure.
+void WriteOutput(const std::string& output, const std::function<std::vector<uint8_t>()>& encode);

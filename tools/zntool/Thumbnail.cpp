@@ -6,7 +6,6 @@
 #include "core/Document.h"
 #include "formats/Errors.h"
 #include "formats/FileBytes.h"
-#include "formats/SafeSave.h"
 #include "formats/FrameIcon.h"
 #include "formats/ZNFile.h"
 
@@ -25,23 +24,7 @@ TDocument ReadAnimation(const std::string& path) {
 }  // namespace
 
 void WriteThumbnail(const ConvertJob& job, int size) {
-    TDocument document;
-    try {
-        document = ReadAnimation(job.input);
-    } catch (const EZintraError& error) {
-        throw EFileFailure(job.input, ReadFailureReason(job.input, error));
-    }
+    TDocument document = ReadInput(job.input, [&] { return ReadAnimation(job.input); });
     while (document.Count() > 1) document.RemoveFrame(document.Count());
-
-    std::vector<uint8_t> bytes;
-    try {
-        bytes = EncodePngStrip(document, size / kFrameSize);
-    } catch (const EZintraError& error) {
-        throw EFileFailure(job.output, error.what());
-    }
-    try {
-        WriteFileAtomically(job.output, bytes);
-    } catch (const EZintraError& error) {
-        throw EFileFailure(job.output, WriteFailureReason(job.output, error));
-    }
+    WriteOutput(job.output, [&] { return EncodePngStrip(document, size / kFrameSize); });
 }
