@@ -91,22 +91,19 @@ std::string FieldText(const std::string& option, const std::string& value) {
     return *text;
 }
 
-int ScaleValue(const std::string& value) {
-    const bool digits = !value.empty() && value.size() <= 3 &&
+// The value as a whole number when it is all digits (and short enough not
+// to overflow), else 0, which every option refuses.
+int WholeNumber(const std::string& value) {
+    const bool digits = !value.empty() && value.size() <= 9 &&
                         std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
-    const int scale = digits ? std::stoi(value) : 0;
-    if (scale < 1 || scale > kMaxScale)
-        throw EUsageError("--scale must be a whole number from 1 to " + std::to_string(kMaxScale));
-    return scale;
+    return digits ? std::stoi(value) : 0;
 }
 
-int RateValue(const std::string& value) {
-    const bool digits = !value.empty() && value.size() <= 5 &&
-                        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
-    const int rate = digits ? std::stoi(value) : 0;
-    if (rate < 1 || rate > kMaxRate)
-        throw EUsageError("--rate must be a whole number from 1 to " + std::to_string(kMaxRate));
-    return rate;
+int NumberInRange(const std::string& option, const std::string& value, int most) {
+    const int number = WholeNumber(value);
+    if (number < 1 || number > most)
+        throw EUsageError(option + " must be a whole number from 1 to " + std::to_string(most));
+    return number;
 }
 
 void CheckInputs(const std::vector<std::string>& inputs, bool pictures = false) {
@@ -160,7 +157,7 @@ void ReadConvertOptions(const Words& words, Invocation& inv) {
             const bool strip = std::any_of(inv.jobs.begin(), inv.jobs.end(),
                                            [](const ConvertJob& job) { return FormatOfPath(job.input) == OutputFormat::Png; });
             if (!strip) throw EUsageError("'--rate' applies only to .png strip input");
-            inv.stripRate = RateValue(value);
+            inv.stripRate = NumberInRange(name, value, kMaxRate);
             continue;
         }
         if (!allowed.count(name)) throw EUsageError("'" + name + "' does not apply to " + OptionLabel(inv.format));
@@ -171,7 +168,7 @@ void ReadConvertOptions(const Words& words, Invocation& inv) {
         if (name == "--copyright") inv.fields.copyright = FieldText(name, value);
         if (name == "--comments") inv.fields.comments = FieldText(name, value);
         if (name == "--category") inv.fields.categoryIndex = CategoryByName(value);
-        if (name == "--scale") inv.scale = ScaleValue(value);
+        if (name == "--scale") inv.scale = NumberInRange(name, value, kMaxScale);
     }
 }
 
@@ -217,9 +214,7 @@ Invocation ParseConvert(const Words& words) {
 }
 
 int ThumbnailSize(const std::string& value) {
-    const bool digits = !value.empty() && value.size() <= 9 &&
-                        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
-    const int size = digits ? std::stoi(value) : 0;
+    const int size = WholeNumber(value);
     if (size < kFrameSize) throw EUsageError("--size must be a whole number of pixels, at least 16");
     // Larger requests get the largest thumbnail; file managers scale it.
     return std::min(size, kMaxThumbnailSize);
