@@ -86,7 +86,11 @@ TDocument LoadCursorAnimation(std::span<const uint8_t> file, const std::function
 }
 
 TDocument LoadAnimation(const std::string& path, const std::function<void()>& onReducing) {
-    switch (KindOfPath(path)) {
+    return LoadAnimationAs(KindOfPath(path), path, onReducing);
+}
+
+TDocument LoadAnimationAs(AnimationKind kind, const std::string& path, const std::function<void()>& onReducing) {
+    switch (kind) {
     case AnimationKind::ZN: {
         TZNFile reader;
         reader.Read(path);

@@ -20,6 +20,9 @@ AnimationKind KindOfPath(const std::string& path);
 // Throws an EZintraError on any failure, including a file without frames,
 // one with more than kMaxFrames frames, or another extension.
 TDocument LoadAnimation(const std::string& path, const std::function<void()>& onReducing = {});
+// The same, reading the file as the kind given whatever its name says.
+TDocument LoadAnimationAs(AnimationKind kind, const std::string& path,
+                          const std::function<void()>& onReducing = {});
 
 // The same for a file's bytes already in memory, by kind.
 TDocument LoadZNAnimation(std::span<const uint8_t> file, const std::function<void()>& onReducing = {});
