@@ -115,18 +115,37 @@ with Session(sys.argv[1], sys.argv[2]) as s:
         f.write('#!/bin/sh\nprintf %s "$*" > "$(dirname "$0")/edited"\n')
     os.chmod(s.path("bin", "zintra-editor"), 0o755)
 
+    # A first start with nothing to play: the application icon, and Open…
+    player = s.start()
+    item = Item(0)
+    menu = item.menu()
+    if not menu["Open…"][1].get("enabled", True) or menu["Pause"][1].get("enabled", True) or \
+            any(shows(item, f) is not None for f in (loop, fast, cursor)):
+        fail("a first start shows %s" % menu)
+    item.click("Quit")
+    if player.wait(10) != 0:
+        fail("Quit did not exit 0")
+    print("ok: a first start offers Open…")
+
     # A folder with a bad file among good ones: the bad one reported and
     # shown disabled, the first good one by name playing.
     player = s.start(s.path("files"))
-    item = Item(0)
+    item = Item(1)
     wait_for("a message about bad.zn", lambda: any("bad.zn: " in m[1] for m in host.messages))
-    if "bad.zn: " not in s.log(0):
+    if "bad.zn: " not in s.log(1):
         fail("bad.zn is not reported on standard error")
     menu = item.menu()
     if menu["bad.zn"][1].get("enabled", True) or menu["a.zn"][1].get("toggle-state") != 1 or \
             "fast.zn" not in menu or "cursor.ani" not in menu:
         fail("the animations menu is wrong: %s" % menu)
     check_rates(item, loop, 6, 1.5)
+
+    # Next and Previous step over the file that failed.
+    item.click("Next animation")
+    wait_for("the next animation", lambda: shows(item, cursor) is not None)
+    item.click("Previous animation")
+    wait_for("the previous animation", lambda: shows(item, loop) is not None)
+    print("ok: Next and Previous")
 
     # A second start hands its file over and exits.
     if s.start(s.path("files", "fast.zn")).wait(10) != 0:
@@ -191,12 +210,12 @@ with Session(sys.argv[1], sys.argv[2]) as s:
     # Started alone, it plays what it played last; killed, it leaves a
     # stale socket that the next start must not obey.
     player = s.start()
-    item = Item(1)
+    item = Item(2)
     wait_for("the last file again", lambda: shows(item, opened) is not None)
     player.kill()
     player.wait()
     player = s.start(c)
-    item = Item(2)
+    item = Item(3)
     wait_for("the cursor", lambda: shows(item, cursor) is not None)
     tip = item.prop("ToolTip")
     if "Test Cursor" not in str(tip) or "0.40 s" not in str(tip):

@@ -36,15 +36,16 @@ class Session:
     """A work folder, the environment the player runs in, and its processes."""
 
     def __init__(self, player, make_animation):
-        self.player, self.make_animation = player, make_animation
+        self.make_animation = make_animation
         self.work = tempfile.mkdtemp(prefix="zintra-tray-test-")
         self.env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_ENABLE_HIGHDPI_SCALING="0",
-                        XDG_RUNTIME_DIR=self.path("runtime"), XDG_CONFIG_HOME=self.path("config"),
-                        PATH=self.path("bin") + os.pathsep + os.environ["PATH"])
+                        XDG_RUNTIME_DIR=self.path("runtime"), XDG_CONFIG_HOME=self.path("config"))
         for key in ("XDG_CURRENT_DESKTOP", "QT_QPA_PLATFORMTHEME", "QT_SCALE_FACTOR"):
             self.env.pop(key, None)
         for folder in ("runtime", "config", "bin", "files"):
             os.makedirs(self.path(folder), mode=0o700)
+        # Run from bin/, as installed: an editor put beside it is the one it starts.
+        self.player = shutil.copy(player, self.path("bin"))
         self.processes, self.logs = [], []
 
     def path(self, *parts):
