@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <malloc.h>
+
 #include "core/AnimationLoader.h"
 #include "formats/Errors.h"
 
@@ -41,6 +43,9 @@ QString Playlist::reload(int index) {
     PlaylistEntry& entry = m_entries[size_t(index)];
     try {
         entry.animation = TrayAnimation::Load(entry.path);
+        // The loader's document is gone; hand its heap back rather than
+        // keep it resident for as long as the player runs.
+        malloc_trim(0);
         entry.error.clear();
         if (m_current < 0) m_current = index;
         return {};
