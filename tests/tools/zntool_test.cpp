@@ -325,6 +325,34 @@ TEST_F(ZntoolTest, InfoDescribesAnAnimatedCursor) {
                        "  Total time: 0.3 s\n");
 }
 
+TEST_F(ZntoolTest, InfoShowsWhatConvertMakesOfAGifOrAStrip) {
+    const std::vector<Rgb> colours{{0, 0, 0}, {255, 0, 0}};
+    test::GifImage dot = test::GifRect(0, 0, 2, 2, [](int x, int) { return x; });
+    dot.delay = 25;
+    const std::string gif = WriteBytes("walk.gif", test::GifBuilder(2, 2, colours).comment("hi").image(dot).bytes());
+    const std::string png = WriteBytes("strip.png", EncodePng(test::MakeImage(4, 2, [](int, int) { return Clear(); })));
+
+    const Outcome run = Zntool({"info", "--rate", "9", gif, png});
+
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, gif + "\n"
+                       "  Layout:     animated GIF\n"
+                       "  Title:\n"
+                       "  Author:\n"
+                       "  Comments:   hi\n"
+                       "  Frames:     1\n"
+                       "        1  rate 15 (0.25 s)\n"
+                       "  Total time: 0.25 s\n"
+                       "\n" + png + "\n"
+                       "  Layout:     PNG strip\n"
+                       "  Title:\n"
+                       "  Author:\n"
+                       "  Frames:     2\n"
+                       "        1  rate 9 (0.15 s)\n"
+                       "        2  rate 9 (0.15 s)\n"
+                       "  Total time: 0.3 s\n");
+}
+
 TEST_F(ZntoolTest, InfoJsonHoldsTheSameFactsForEveryFile) {
     TDocument d = Document({10, 20});
     d.email = "ann@example.com";
@@ -757,7 +785,7 @@ TEST_F(ZntoolTest, ABadInputDoesNotStopTheOthers) {
 TEST_F(ZntoolTest, HelpDescribesTheCommands) {
     const Outcome run = Zntool({"--help"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.rfind("Usage:\n  zntool info [--json] FILE...\n", 0), 0u) << run.out;
+    EXPECT_EQ(run.out.rfind("Usage:\n  zntool info [--json] [--rate N] FILE...\n", 0), 0u) << run.out;
     EXPECT_EQ(Zntool({"convert", "--help"}).out, run.out);
 }
 
@@ -770,7 +798,8 @@ TEST_F(ZntoolTest, WrongUsageExitsWithStatusTwoAndTouchesNothing) {
         {{"info"}, "info needs at least one file"},
         {{"info", "--verbose", in}, "unknown option '--verbose'"},
         {{"info", "--scale", "2", in}, "'--scale' is not an option of info"},
-        {{"info", At("x.gif")}, "'" + At("x.gif") + "' is not a .zn or .ani file"},
+        {{"info", At("x.txt")}, "'" + At("x.txt") + "' is not a .zn, .ani, .gif or .png file"},
+        {{"info", "--rate", "5", in}, "'--rate' applies only to .png strip input"},
         {{"convert", in}, "convert needs an input file and an output file"},
         {{"convert", in, in, out}, "several inputs need --to FORMAT and -o DIR"},
         {{"convert", in, At("out.bmp")}, "'" + At("out.bmp") + "': the output must end in .zn, .gif, .png or .ani"},

@@ -106,11 +106,10 @@ int NumberInRange(const std::string& option, const std::string& value, int most)
     return number;
 }
 
-void CheckInputs(const std::vector<std::string>& inputs, bool pictures = false) {
+void CheckInputs(const std::vector<std::string>& inputs) {
     for (const std::string& input : inputs)
-        if (KindOfPath(input) == AnimationKind::Other && !(pictures && IsPictureInput(input)))
-            throw EUsageError("'" + DisplayName(input) + (pictures ? "' is not a .zn, .ani, .gif or .png file"
-                                                                   : "' is not a .zn or .ani file"));
+        if (KindOfPath(input) == AnimationKind::Other && !IsPictureInput(input))
+            throw EUsageError("'" + DisplayName(input) + "' is not a .zn, .ani, .gif or .png file");
 }
 
 // Options that only one command knows are refused by the other, so a
@@ -122,14 +121,25 @@ void RefuseOptions(const Words& words, const std::set<std::string>& allowed, con
         if (!allowed.count(flag)) throw EUsageError("'" + flag + "' is not an option of " + command);
 }
 
+// --rate times what a strip lacks, so it needs a strip among the inputs.
+void ReadStripRate(const Words& words, const std::vector<std::string>& inputs, Invocation& inv) {
+    const auto rate = words.values.find("--rate");
+    if (rate == words.values.end()) return;
+    const bool strip = std::any_of(inputs.begin(), inputs.end(),
+                                   [](const std::string& input) { return FormatOfPath(input) == OutputFormat::Png; });
+    if (!strip) throw EUsageError("'--rate' applies only to .png strip input");
+    inv.stripRate = NumberInRange(rate->first, rate->second, kMaxRate);
+}
+
 Invocation ParseInfo(const Words& words) {
-    RefuseOptions(words, {"--json"}, "info");
+    RefuseOptions(words, {"--json", "--rate"}, "info");
     if (words.operands.empty()) throw EUsageError("info needs at least one file");
     CheckInputs(words.operands);
     Invocation inv;
     inv.command = Invocation::Command::Info;
     inv.json = !words.flags.empty();
     inv.files = words.operands;
+    ReadStripRate(words, inv.files, inv);
     return inv;
 }
 
@@ -151,15 +161,8 @@ void ReadConvertOptions(const Words& words, Invocation& inv) {
     if (inv.format == OutputFormat::AnimatedCursor) allowed = {"--title", "--author"};
     if (inv.format == OutputFormat::Gif || inv.format == OutputFormat::Png) allowed = {"--scale"};
     for (const auto& [name, value] : words.values) {
-        if (name == "--to" || name == "-o") continue;
-        if (name == "--rate") {
-            // It times what the input lacks, whatever the output.
-            const bool strip = std::any_of(inv.jobs.begin(), inv.jobs.end(),
-                                           [](const ConvertJob& job) { return FormatOfPath(job.input) == OutputFormat::Png; });
-            if (!strip) throw EUsageError("'--rate' applies only to .png strip input");
-            inv.stripRate = NumberInRange(name, value, kMaxRate);
-            continue;
-        }
+        // --rate times what the input lacks, whatever the output.
+        if (name == "--to" || name == "-o" || name == "--rate") continue;
         if (!allowed.count(name)) throw EUsageError("'" + name + "' does not apply to " + OptionLabel(inv.format));
         if (name == "--title") inv.fields.title = FieldText(name, value);
         if (name == "--author") inv.fields.authorName = FieldText(name, value);
@@ -208,7 +211,8 @@ Invocation ParseConvert(const Words& words) {
     }
     std::vector<std::string> inputs;
     for (const ConvertJob& job : inv.jobs) inputs.push_back(job.input);
-    CheckInputs(inputs, true);
+    CheckInputs(inputs);
+    ReadStripRate(words, inputs, inv);
     ReadConvertOptions(words, inv);
     return inv;
 }
@@ -266,17 +270,19 @@ Invocation ParseArguments(const std::vector<std::string>& args) {
 
 const char* HelpText() {
     return R"(Usage:
-  zntool info [--json] FILE...
+  zntool info [--json] [--rate N] FILE...
   zntool convert [OPTIONS] IN OUT
   zntool convert --to FORMAT [OPTIONS] IN... -o DIR
   zntool thumbnail [--size N] IN OUT
 
 Inspect and convert Zintra animations (.zn) and animated cursors (.ani);
-convert also reads animated GIFs and PNG sprite strips.
+info and convert also read animated GIFs and PNG sprite strips.
 
 info      Shows each file's layout, version, information fields, frames,
-          each frame's rate (in 1/60 s) and the loop's total time.
+          each frame's rate (in 1/60 s) and the loop's total time; for a
+          .gif or .png, the frames and rates that convert makes of it.
   --json    The same as a JSON array, one object per file.
+  --rate N  As for convert.
 
 convert   Reads IN as the editor's Open does (a .gif or .png frame by frame
           as the editor pastes pictures, titled after its file name) and

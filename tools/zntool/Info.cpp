@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "Arguments.h"
+#include "PictureImport.h"
 #include "TextEncoding.h"
 #include "core/Document.h"
 #include "core/AnimationLoader.h"
@@ -139,9 +141,23 @@ std::string JsonField(const std::optional<std::string>& field) {
     return field ? JsonString(Utf8FromLatin1(*field)) : "null";
 }
 
+// Pictures are read as convert reads them, so the frames and rates shown
+// are the ones a conversion gives. Only a GIF can carry a comment.
+AnimationInfo ReadPicture(const std::string& path, int32_t stripRate) {
+    const TDocument document = LoadInput(path, stripRate);
+    AnimationInfo info;
+    info.path = path;
+    const bool gif = FormatOfPath(path) == OutputFormat::Gif;
+    info.layout = gif ? "animated GIF" : "PNG strip";
+    if (gif) info.comments = document.comments;
+    for (int n = 1; n <= document.Count(); ++n) info.rates.push_back(document.FrameAt(n).rate);
+    return info;
+}
+
 }  // namespace
 
-AnimationInfo ReadAnimationInfo(const std::string& path) {
+AnimationInfo ReadAnimationInfo(const std::string& path, int32_t stripRate) {
+    if (IsPictureInput(path)) return ReadPicture(path, stripRate);
     return KindOfPath(path) == AnimationKind::AnimatedCursor ? ReadCursor(path) : ReadZN(path);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// What zntool info tells about a ZN file or an animated cursor.
+// What zntool info tells about a ZN file, an animated cursor, an animated
+// GIF or a PNG strip.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -7,7 +8,7 @@
 
 struct AnimationInfo {
     std::string path;
-    std::string layout;              // "current compressed", …, "animated cursor"
+    std::string layout;              // "current compressed", …, "animated cursor", "PNG strip"
     std::optional<double> version;   // ZN files only
     // The fields as 8-bit text; those a format lacks are absent.
     std::string title, authorName;
@@ -16,8 +17,9 @@ struct AnimationInfo {
     std::vector<int32_t> rates;           // in 1/60 s, one per frame
 };
 
-// Reads the file with the project's readers; throws their errors.
-AnimationInfo ReadAnimationInfo(const std::string& path);
+// Reads the file with the project's readers; throws their errors. A strip
+// has no timing of its own: every frame gets stripRate.
+AnimationInfo ReadAnimationInfo(const std::string& path, int32_t stripRate);
 
 // The loop's length: every frame's rate added up, in seconds.
 double TotalSeconds(const AnimationInfo& info);

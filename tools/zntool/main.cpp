@@ -29,7 +29,7 @@ int RunInfo(const Invocation& invocation) {
     std::vector<AnimationInfo> infos;
     for (const std::string& path : invocation.files) {
         try {
-            infos.push_back(ReadAnimationInfo(path));
+            infos.push_back(ReadAnimationInfo(path, invocation.stripRate));
         } catch (const EZintraError& error) {
             Report(path, ReadFailureReason(path, error));
             status = kFileFailed;
