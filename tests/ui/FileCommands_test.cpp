@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <ostream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "FakeServices.h"
@@ -534,16 +535,36 @@ TEST_F(FileCommands, SavingOverAFileReplacesItWithoutAQuestion) {
     EXPECT_EQ(services.messages[0].caption, QStringLiteral("Saved"));
 }
 
-TEST_F(FileCommands, SavingThroughASymlinkWritesTheLinkedFileAndKeepsTheLink) {
-    const QString real = Write("real.zn", test::Text("old contents"));
-    ASSERT_TRUE(QFile::link(real, Path("link.zn")));
+// However the user's file is reached, Save writes the file meant, keeps
+// every name it had, says so, and leaves no temporary file behind.
+TEST_F(FileCommands, SavingKeepsLinksNamesAndLeavesNothingBehind) {
     window.Document().title = window.Document().authorName = "x";
     window.Document().categoryIndex = 1;
-    Save(Path("link.zn"));
+    const QString longName = QString(252, QLatin1Char('n')) + QStringLiteral(".zn");  // 255 bytes
+    Write("real.zn", test::Text("old contents"));
+    ASSERT_TRUE(QFile::link(Path("real.zn"), Path("link.zn")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("missing.zn"), Path("dangling.zn")));
+    Write("shared.zn", test::Text("old contents"));
+    ASSERT_EQ(::link(qPrintable(Path("shared.zn")), qPrintable(Path("alias.zn"))), 0);
+    const std::vector<std::tuple<QString, QString>> cases{
+        // saved as, the name that must then read the new bytes
+        {"link.zn", "real.zn"},
+        {"dangling.zn", "missing.zn"},
+        {"shared.zn", "alias.zn"},
+        {longName, longName},
+    };
+    for (const auto& [savedAs, reads] : cases) {
+        Save(Path(savedAs));
+        EXPECT_EQ(Read(Path(reads)), EncodeZNFile(window.Document())) << qPrintable(savedAs);
+        EXPECT_EQ(services.messages.back().text, QStringLiteral("The ZN file was created successfully!"));
+    }
     EXPECT_TRUE(QFileInfo(Path("link.zn")).isSymLink());
-    EXPECT_EQ(Read(real), EncodeZNFile(window.Document()));
-    ASSERT_EQ(services.messages.size(), 1u);
-    EXPECT_EQ(services.messages[0].text, QStringLiteral("The ZN file was created successfully!"));
+    EXPECT_TRUE(QFileInfo(Path("dangling.zn")).isSymLink());
+    struct stat shared {};
+    ASSERT_EQ(::stat(qPrintable(Path("shared.zn")), &shared), 0);
+    EXPECT_EQ(shared.st_nlink, 2u);
+    const QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+    EXPECT_EQ(names, QStringList({"alias.zn", "dangling.zn", "link.zn", "missing.zn", longName, "real.zn", "shared.zn"}));
 }
 
 TEST_F(FileCommands, OpenedEmptyMarkerIsSavedAsItWas) {
