@@ -1,12 +1,22 @@
 #pragma once
 // The failures the editor reports. Each carries its message text exactly as
-// the user is to see it; the shared base lets a command catch them in one place.
+// the user is to see it, and where the message says less than what went
+// wrong, the cause as it was known where the failure happened, for tools and
+// logs. The shared base lets a command catch them in one place.
 #include <stdexcept>
 #include <string>
 
 class EZintraError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit EZintraError(const std::string& message, std::string cause = {})
+        : std::runtime_error(message), m_cause(std::move(cause)) {}
+    // Why, in words a user of zntool can act on; empty when the message says it.
+    const std::string& cause() const { return m_cause; }
+    // The cause where there is one, else the message.
+    std::string reason() const { return m_cause.empty() ? what() : m_cause; }
+
+private:
+    std::string m_cause;
 };
 
 // A ZN payload that does not start with "ZN".
