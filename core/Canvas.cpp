@@ -191,7 +191,7 @@ void TFrameCanvas::MouseUp() {
 }
 
 void TFrameCanvas::SelectColour(size_t paletteIndex) {
-    if (paletteIndex < kPalette.size()) m_currentColour = kPalette[paletteIndex].colour;
+    if (paletteIndex < kPaletteColours.size()) m_currentColour = kPaletteColours[paletteIndex];
 }
 
 TCanvasChanges TFrameCanvas::TakeChanges() {

@@ -23,35 +23,14 @@ struct TCell {
 // "Coords: c, r", the status text for a cell.
 std::string CoordsText(TCell cell);
 
-// One colour panel of the palette: its control name, its colour, and where it
-// sits inside the palette area (row 1 at y 4, row 2 at y 23).
-struct TPaletteEntry {
-    std::string_view name;
-    Rgb colour;
-    int row;  // 1 or 2
-    int x;
+// The drawing palette's colours in the order of its panels: the bright
+// row left to right, then the dark row.
+inline constexpr std::array<Rgb, 16> kPaletteColours{
+    kStandardColours[kWhite],  kStandardColours[kSilver], kStandardColours[kRed],    kStandardColours[kLime],
+    kStandardColours[kYellow], kStandardColours[kBlue],   kStandardColours[kFuchsia], kStandardColours[kAqua],
+    kStandardColours[kBlack],  kStandardColours[kGrey],   kStandardColours[kMaroon], kStandardColours[kGreen],
+    kStandardColours[kOlive],  kStandardColours[kNavy],   kStandardColours[kPurple], kStandardColours[kTeal],
 };
-
-// The panel names do not all match their colours (PnlGrey is silver); the
-// colours are the ones that count.
-inline constexpr std::array<TPaletteEntry, 16> kPalette{{
-    {"PnlWhite", kStandardColours[kWhite], 1, 0},
-    {"PnlGrey", kStandardColours[kSilver], 1, 19},
-    {"PnlRed", kStandardColours[kRed], 1, 38},
-    {"PnlGreen", kStandardColours[kLime], 1, 57},
-    {"PnlYellow", kStandardColours[kYellow], 1, 76},
-    {"PnlBlue", kStandardColours[kBlue], 1, 95},
-    {"PnlPurple", kStandardColours[kFuchsia], 1, 114},
-    {"PnlCyan", kStandardColours[kAqua], 1, 133},
-    {"PnlBlack", kStandardColours[kBlack], 2, 0},
-    {"PnlDGrey", kStandardColours[kGrey], 2, 19},
-    {"PnlDRed", kStandardColours[kMaroon], 2, 38},
-    {"PnlDGreen", kStandardColours[kGreen], 2, 57},
-    {"PnlDYellow", kStandardColours[kOlive], 2, 76},
-    {"PnlDBlue", kStandardColours[kNavy], 2, 95},
-    {"PnlDPurple", kStandardColours[kPurple], 2, 114},
-    {"PnlDCyan", kStandardColours[kTeal], 2, 133},
-}};
 
 // A rectangle of view pixels; empty when width or height is 0.
 struct TPixelRect {
@@ -114,8 +93,8 @@ public:
     bool Drawing() const { return m_drawing; }
     bool Erasing() const { return m_erasing; }
 
-    // Starts as black; PnlBlackClick picks a palette entry by its index into
-    // kPalette (an index outside it changes nothing).
+    // Starts as black; a palette click picks an entry by its index into
+    // kPaletteColours (an index outside it changes nothing).
     Rgb currentColour() const { return m_currentColour; }
     void SelectColour(size_t paletteIndex);
 

@@ -18,6 +18,9 @@ inline constexpr std::array<std::string_view, 16> kCategories{
 };
 inline constexpr uint8_t kNoCategory = 99;        // none chosen yet
 inline constexpr int32_t kNewFrameRate = 50;
+// The rates a user can give a frame, in 1/60 s.
+inline constexpr int32_t kMinRate = 1;
+inline constexpr int32_t kMaxRate = 32736;
 
 struct TFrameRecord {
     std::unique_ptr<TFrameIcon> icon = std::make_unique<TFrameIcon>();

@@ -25,11 +25,9 @@ QString FromField(const std::string& field) {
 }
 std::string ToField(const QString& text) { return text.toLatin1().toStdString(); }
 
-bool IsBlankText(const QString& text) {
-    for (QChar c : text)
-        if (c.unicode() > 32) return false;
-    return true;
-}
+// Blank as the file writer judges it: a character the fields cannot hold
+// is never blank.
+bool IsBlankText(const QString& text) { return IsBlank(ToField(text)); }
 
 // Stands between the user and a box: refuses characters the 8-bit fields
 // cannot hold, so nothing typed changes when saved, and stops typing at the

@@ -20,6 +20,7 @@
 #include "ui/HintTracker.h"
 #include "ui/ImageView.h"
 #include "ui/Panel.h"
+#include "ui/PalettePanels.h"
 #include "ui/PictureImage.h"
 #include "ui/StatusBar.h"
 #include "ui/UpDown.h"
@@ -30,8 +31,6 @@
 namespace {
 
 constexpr int kInitialRate = 10;
-constexpr int kMinRate = 1;
-constexpr int kMaxRate = 32736;
 
 // The maker's notice, shown under the palette and in the about message.
 const QString kCopyrightNotice = QStringLiteral("© 2026 Zintra Editor developers");
@@ -158,12 +157,11 @@ void TFrmMain::CreateControls() {
 
     Panel3 = Make<Panel>(this, "Panel3", {8, 192, 153, 49}, Panel::Border::None);
     SetHint(Panel3, QStringLiteral("Click to select a colour."), false);
-    for (size_t i = 0; i < kPalette.size(); ++i) {
-        const TPaletteEntry& entry = kPalette[i];
-        const QByteArray name(entry.name.data(), qsizetype(entry.name.size()));
-        Panel* panel = Make<Panel>(Panel3->client(), name.constData(),
-                                   {entry.x, entry.row == 1 ? 4 : 23, 17, 17}, Panel::Border::Single);
-        panel->setColour(ToQColor(entry.colour));
+    for (size_t i = 0; i < kPalettePanels.size(); ++i) {
+        const TPalettePanel& entry = kPalettePanels[i];
+        Panel* panel = Make<Panel>(Panel3->client(), entry.name, {entry.x, entry.row == 1 ? 4 : 23, 17, 17},
+                                   Panel::Border::Single);
+        panel->setColour(ToQColor(kPaletteColours[i]));
         PaletteButtons[i] = panel;
     }
 
@@ -199,6 +197,11 @@ void TFrmMain::CreateRateBox() {
     Edit5->setAcceptDrops(false);
     UpDown2->setBuddy(Edit5);
     Edit5->show();
+}
+
+QLineEdit* TFrmMain::RateBox() {
+    if (!Edit5) CreateRateBox();
+    return Edit5;
 }
 
 void TFrmMain::ConnectHandlers() {
@@ -260,7 +263,7 @@ void TFrmMain::RunCommand(const std::function<void()>& command) {
 
 void TFrmMain::setVisible(bool visible) {
     QWidget::setVisible(visible);
-    if (visible && !Edit5) CreateRateBox();
+    if (visible) RateBox();
 }
 
 void TFrmMain::showEvent(QShowEvent* event) {
@@ -298,7 +301,7 @@ void TFrmMain::CommitCurrentFrame() {
     // The rate spinner's 16-bit position, widened with its sign.
     const int32_t rate = UpDown2->position();
     // A text that is no rate was not used; show the rate that was.
-    if (!UpDown2->buddyValue()) Edit5->setText(QString::number(rate));
+    if (!UpDown2->buddyValue()) RateBox()->setText(QString::number(rate));
     m_document.CommitFrame(UpDown1->position(), MakeFrameIcon(Canvas().bitmap()), rate);
 }
 
@@ -309,7 +312,7 @@ void TFrmMain::LoadFrame(int n) {
 void TFrmMain::ShowFrameRate(int n) { ShowRate(m_document.FrameAt(n).rate); }
 
 void TFrmMain::ShowRate(int32_t rate) {
-    Edit5->setText(QString::number(rate));
+    RateBox()->setText(QString::number(rate));
     // A rate beyond the spinner's range (only a file holds one) is shown in
     // full; the spinner takes the nearest rate it can hold.
     UpDown2->setPosition(std::clamp<int32_t>(rate, kMinRate, kMaxRate));
@@ -347,7 +350,7 @@ QString TFrmMain::StatusText(int panel) const { return StatusBar1->panelText(pan
 void TFrmMain::FlatSpeedButton5Click() {
     UpDown1->setPosition(1);
     UpDown1->setMaximum(1);
-    Edit5->setText(QString::number(kInitialRate));
+    RateBox()->setText(QString::number(kInitialRate));
     UpDown2->setPosition(kInitialRate);
     Label2->setText(QStringLiteral("1"));
     m_document.ClearDocument();
@@ -394,8 +397,8 @@ void TFrmMain::UpDown1Click() {
     ShowFrameRate(n);
     if (UpDown1->maximum() > 1) FlatSpeedButton2->setEnabled(true);
     RedrawCanvas();
-    Edit5->selectAll();
-    Edit5->setFocus();
+    RateBox()->selectAll();
+    RateBox()->setFocus();
 }
 
 void TFrmMain::FlatSpeedButton7Click() { m_services.SetClipboardImage(ToQImage(Canvas().bitmap())); }

@@ -115,9 +115,9 @@ public:
     QLabel* Label3;
     Panel* PnlCurColour;
     Panel* Panel3;
-    std::array<Panel*, 16> PaletteButtons;  // in the order of kPalette
+    std::array<Panel*, 16> PaletteButtons;  // in the order of kPaletteColours
     QLabel* Label8;
-    QLineEdit* Edit5 = nullptr;  // made once the window is on screen
+    QLineEdit* Edit5 = nullptr;  // made once the window is on screen, or when first needed
     UpDown* UpDown2;
     QLabel* Label4;
     Panel* Panel1;
@@ -147,6 +147,9 @@ private:
     // out loads the font database, which costs as much as all the rest of
     // start-up: so it is made just after the window is put on screen.
     void CreateRateBox();
+    // The rate box, made now if the window has not been shown yet, so that
+    // no command depends on the order in which the window came up.
+    QLineEdit* RateBox();
     // The open and save dialogs' filters and default extensions.
     void CreateFileDialogs();
     // Open's last steps, however it ends: no status text, normal cursor,

@@ -88,6 +88,13 @@ protected:
 
 // ---- Layout ----------------------------------------------------------------
 
+TEST(MainWindowBeforeShowing, ShowsARateInTheRateBox) {
+    test::FakeServices services;
+    TFrmMain window{services};
+    window.ShowRate(7);
+    EXPECT_EQ(window.Edit5->text(), QStringLiteral("7"));
+}
+
 TEST_F(MainWindow, IsAFixedWindowTitledZintraEditor) {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Zintra Editor"));
     EXPECT_EQ(window.size(), QSize(514, 373));

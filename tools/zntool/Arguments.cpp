@@ -29,13 +29,22 @@ std::optional<OutputFormat> FormatByName(std::string name) {
     return std::nullopt;
 }
 
-const std::set<std::string> kFieldOptions{
-    "--title", "--author", "--category", "--email", "--homepage", "--copyright", "--comments",
-};
-const std::set<std::string> kValueOptions{
-    "--title", "--author", "--category", "--email", "--homepage", "--copyright", "--comments",
-    "--scale", "--to", "-o", "--rate",
-};
+// The field options a format can carry.
+std::set<std::string> FieldOptionsOf(OutputFormat format) {
+    std::set<std::string> names;
+    if (format == OutputFormat::ZN) names.insert(kCategoryOption);
+    for (const TextFieldOption& option : kTextFieldOptions)
+        if (format == OutputFormat::ZN || (format == OutputFormat::AnimatedCursor && option.inCursor))
+            names.insert(option.name);
+    return names;
+}
+
+// Every option of convert that takes a value.
+std::set<std::string> ValueOptions() {
+    std::set<std::string> names = FieldOptionsOf(OutputFormat::ZN);
+    names.insert({"--scale", "--to", "-o", "--rate"});
+    return names;
+}
 
 // The options and operands of one command, in the order given.
 struct Words {
@@ -61,7 +70,7 @@ Words SplitWords(const std::vector<std::string>& args) {
         } else {
             const size_t equals = arg.find('=');
             const std::string name = arg.substr(0, equals);
-            if (!kValueOptions.count(name) && name != "--size") throw EUsageError("unknown option '" + arg + "'");
+            if (!ValueOptions().count(name) && name != "--size") throw EUsageError("unknown option '" + arg + "'");
             if (equals != std::string::npos) {
                 words.values[name] = arg.substr(equals + 1);
             } else if (i + 1 < args.size()) {
@@ -156,27 +165,21 @@ std::string OptionLabel(OutputFormat format) {
 void ReadConvertOptions(const Words& words, Invocation& inv) {
     // Each output takes the options it can carry: a cursor holds a title
     // and an author, pictures hold no text at all.
-    std::set<std::string> allowed;
-    if (inv.format == OutputFormat::ZN) allowed = kFieldOptions;
-    if (inv.format == OutputFormat::AnimatedCursor) allowed = {"--title", "--author"};
+    std::set<std::string> allowed = FieldOptionsOf(inv.format);
     if (inv.format == OutputFormat::Gif || inv.format == OutputFormat::Png) allowed = {"--scale"};
     for (const auto& [name, value] : words.values) {
         // --rate times what the input lacks, whatever the output.
         if (name == "--to" || name == "-o" || name == "--rate") continue;
         if (!allowed.count(name)) throw EUsageError("'" + name + "' does not apply to " + OptionLabel(inv.format));
-        if (name == "--title") inv.fields.title = FieldText(name, value);
-        if (name == "--author") inv.fields.authorName = FieldText(name, value);
-        if (name == "--email") inv.fields.email = FieldText(name, value);
-        if (name == "--homepage") inv.fields.homepage = FieldText(name, value);
-        if (name == "--copyright") inv.fields.copyright = FieldText(name, value);
-        if (name == "--comments") inv.fields.comments = FieldText(name, value);
-        if (name == "--category") inv.fields.categoryIndex = CategoryByName(value);
+        for (const TextFieldOption& option : kTextFieldOptions)
+            if (name == option.name) inv.fields.*option.option = FieldText(name, value);
+        if (name == kCategoryOption) inv.fields.categoryIndex = CategoryByName(value);
         if (name == "--scale") inv.scale = NumberInRange(name, value, kMaxScale);
     }
 }
 
 Invocation ParseConvert(const Words& words) {
-    RefuseOptions(words, kValueOptions, "convert");
+    RefuseOptions(words, ValueOptions(), "convert");
     Invocation inv;
     inv.command = Invocation::Command::Convert;
     const auto to = words.values.find("--to");

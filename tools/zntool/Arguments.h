@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/Document.h"
+
 enum class OutputFormat { ZN, Gif, Png, AnimatedCursor };
 
 // A command line that makes no sense; the tool exits with status 2.
@@ -21,6 +23,25 @@ struct FieldOptions {
     std::optional<std::string> title, authorName, email, homepage, copyright, comments;
     std::optional<uint8_t> categoryIndex;
 };
+
+// Each text field's option, where it is kept, the document field it sets,
+// and whether an animated cursor can carry it. --category is the one field
+// that is not text.
+struct TextFieldOption {
+    const char* name;
+    std::optional<std::string> FieldOptions::*option;
+    std::string TDocument::*field;
+    bool inCursor;
+};
+inline const TextFieldOption kTextFieldOptions[] = {
+    {"--title", &FieldOptions::title, &TDocument::title, true},
+    {"--author", &FieldOptions::authorName, &TDocument::authorName, true},
+    {"--email", &FieldOptions::email, &TDocument::email, false},
+    {"--homepage", &FieldOptions::homepage, &TDocument::homepage, false},
+    {"--copyright", &FieldOptions::copyright, &TDocument::copyright, false},
+    {"--comments", &FieldOptions::comments, &TDocument::comments, false},
+};
+inline constexpr const char* kCategoryOption = "--category";
 
 struct ConvertJob {
     std::string input;
@@ -48,7 +69,6 @@ struct Invocation {
 };
 
 inline constexpr int kMaxScale = 64;
-inline constexpr int32_t kMaxRate = 32736;  // what the editor's rate box offers
 inline constexpr int kMaxThumbnailSize = 16 * kMaxScale;
 // What the information dialog lets the user type into one field.
 inline constexpr size_t kMaxFieldLength = 255;

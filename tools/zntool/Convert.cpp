@@ -17,12 +17,8 @@
 namespace {
 
 void ApplyFields(TDocument& document, const FieldOptions& fields) {
-    if (fields.title) document.title = *fields.title;
-    if (fields.authorName) document.authorName = *fields.authorName;
-    if (fields.email) document.email = *fields.email;
-    if (fields.homepage) document.homepage = *fields.homepage;
-    if (fields.copyright) document.copyright = *fields.copyright;
-    if (fields.comments) document.comments = *fields.comments;
+    for (const TextFieldOption& option : kTextFieldOptions)
+        if (const auto& text = fields.*option.option) document.*option.field = *text;
     if (fields.categoryIndex) document.categoryIndex = *fields.categoryIndex;
 }
 
