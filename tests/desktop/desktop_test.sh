@@ -184,5 +184,15 @@ tumbler() {
   first_frame "$thumbnail" 128
 }
 
+open_with() {
+  update-mime-database "$share/mime"
+  update-desktop-database "$share/applications"
+  # What a file manager offers under "Open With", as GIO lists it; GIO
+  # hides an entry whose program is not on PATH.
+  for type in application/x-zintra-animation application/x-navi-animation; do
+    PATH=$prefix/bin:$PATH gio mime "$type" | grep -qx $'\tzintra-tray.desktop' || fail "the tray player is not offered for $type"
+  done
+}
+
 "$check"
 exit $status
