@@ -194,5 +194,15 @@ open_with() {
   done
 }
 
+metainfo() {
+  # As a software centre's harvester meets the install: the metadata, its
+  # file name and the menu entry it names.
+  appstreamcli validate-tree --no-net --pedantic "$work" || fail "the AppStream metadata is not valid"
+  for program in "$prefix"/bin/*; do
+    grep -q "<binary>$(basename "$program")</binary>" "$share"/metainfo/*.metainfo.xml ||
+      fail "the AppStream metadata does not name $(basename "$program")"
+  done
+}
+
 "$check"
 exit $status
