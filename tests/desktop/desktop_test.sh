@@ -133,5 +133,76 @@ package() {
   done
 }
 
+# A thumbnail of "walk one.zn" at SIZE: its first frame, red with a clear
+# top-left pixel, enlarged by whole pixels.
+first_frame() {
+  local scale=$(($2 / 16))
+  expect "$1: size" "$(identify -format '%w %h' "$1" 2>&1)" "$2 $2"
+  expect "$1: opaque pixel" "$(convert "$1" -format "%[hex:p{$scale,$scale}]" info:)" FF0000FF
+  expect "$1: clear pixel" "$(convert "$1" -format "%[fx:p{$((scale - 1)),$((scale - 1))}.a]" info:)" 0
+}
+
+held_output() {
+  # As tumbler does: it makes the output file, holds a descriptor on it
+  # while the thumbnailer runs, then reads the thumbnail through it.
+  : >"$work/held.png"
+  exec 3<"$work/held.png"
+  "$prefix/bin/zntool" thumbnail "$files/walk one.zn" "$work/held.png" --size 128 || fail "thumbnailer exited with $?"
+  cat <&3 >"$work/read.png"
+  exec 3<&-
+  first_frame "$work/read.png" 128
+}
+
+tumbler() {
+  local daemon
+  daemon=$(compgen -G '/usr/lib/*/tumbler-1/tumblerd' | head -n 1 || true)
+  if [ -z "$daemon" ] || ! command -v dbus-daemon >/dev/null; then
+    echo "missing tumblerd or dbus-daemon (tools/setup test installs them)"
+    [ -n "${CI:-}" ] && exit 1 || exit 77
+  fi
+  # A private session bus; tumbler finds the installed thumbnailer entry
+  # through XDG_DATA_DIRS and its program through PATH.
+  mapfile -t bus < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+  export DBUS_SESSION_BUS_ADDRESS=${bus[0]} XDG_CACHE_HOME=$work/home/cache
+  PATH=$prefix/bin:$PATH "$daemon" >"$work/tumbler.log" 2>&1 &
+  tumblerd=$!
+  trap 'kill "$tumblerd" "${bus[1]}" 2>/dev/null; rm -rf "$work"' EXIT
+  local service=(--session --dest org.freedesktop.thumbnails.Thumbnailer1
+                 --object-path /org/freedesktop/thumbnails/Thumbnailer1)
+  local method=org.freedesktop.thumbnails.Thumbnailer1
+  for _ in $(seq 100); do
+    gdbus call "${service[@]}" --method $method.GetSupported >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  local uri="file://$files/walk%20one.zn"
+  gdbus call "${service[@]}" --method $method.Queue "['$uri']" "['application/x-zintra-animation']" \
+    normal default 0 >/dev/null || { cat "$work/tumbler.log"; echo "tumblerd does not answer"; exit 77; }
+  # The thumbnail lands in the cache under the MD5 of the file's URI.
+  local thumbnail=$XDG_CACHE_HOME/thumbnails/normal/$(printf %s "$uri" | md5sum | cut -d' ' -f1).png
+  for _ in $(seq 200); do [ -s "$thumbnail" ] && break; sleep 0.1; done
+  [ -s "$thumbnail" ] || { cat "$work/tumbler.log"; fail "tumbler made no thumbnail"; return; }
+  first_frame "$thumbnail" 128
+}
+
+open_with() {
+  update-mime-database "$share/mime"
+  update-desktop-database "$share/applications"
+  # What a file manager offers under "Open With", as GIO lists it; GIO
+  # hides an entry whose program is not on PATH.
+  for type in application/x-zintra-animation application/x-navi-animation; do
+    PATH=$prefix/bin:$PATH gio mime "$type" | grep -qx $'\tzintra-tray.desktop' || fail "the tray player is not offered for $type"
+  done
+}
+
+metainfo() {
+  # As a software centre's harvester meets the install: the metadata, its
+  # file name and the menu entry it names.
+  appstreamcli validate-tree --no-net --pedantic "$work" || fail "the AppStream metadata is not valid"
+  for program in "$prefix"/bin/*; do
+    grep -q "<binary>$(basename "$program")</binary>" "$share"/metainfo/*.metainfo.xml ||
+      fail "the AppStream metadata does not name $(basename "$program")"
+  done
+}
+
 "$check"
 exit $status

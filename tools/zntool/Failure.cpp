@@ -67,7 +67,8 @@ TDocument ReadInput(const std::string& input, const std::function<TDocument()>& 
     }
 }
 
-void WriteOutput(const std::string& output, const std::function<std::vector<uint8_t>()>& encode) {
+void WriteOutput(const std::string& output, const std::function<std::vector<uint8_t>()>& encode,
+                 FileWriter write) {
     std::vector<uint8_t> bytes;
     try {
         bytes = encode();
@@ -75,7 +76,7 @@ void WriteOutput(const std::string& output, const std::function<std::vector<uint
         throw EFileFailure(output, error.what());
     }
     try {
-        WriteFileAtomically(output, bytes);
+        (write ? write : WriteFileAtomically)(output, bytes);
     } catch (const EZintraError& error) {
         throw EFileFailure(output, WriteFailureReason(output, error));
     }

@@ -4,6 +4,7 @@
 // something failed.
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -28,5 +29,8 @@ std::string WriteFailureReason(const std::string& path, const std::exception& er
 
 // Runs read, naming input in any failure.
 TDocument ReadInput(const std::string& input, const std::function<TDocument()>& read);
-// Encodes and writes output atomically, naming it in any failure.
-void WriteOutput(const std::string& output, const std::function<std::vector<uint8_t>()>& encode);
+// Encodes output and writes it, atomically unless another writer is given,
+// naming it in any failure.
+using FileWriter = void (*)(const std::string& path, std::span<const uint8_t> bytes);
+void WriteOutput(const std::string& output, const std::function<std::vector<uint8_t>()>& encode,
+                 FileWriter write = nullptr);

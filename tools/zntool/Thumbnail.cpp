@@ -1,5 +1,6 @@
 #include "Thumbnail.h"
 
+#include "CacheFile.h"
 #include "Failure.h"
 #include "PngWriter.h"
 #include "core/AnimationLoader.h"
@@ -20,5 +21,6 @@ TDocument ReadAnimation(const std::string& path) {
 void WriteThumbnail(const ConvertJob& job, int size) {
     TDocument document = ReadInput(job.input, [&] { return ReadAnimation(job.input); });
     while (document.Count() > 1) document.RemoveFrame(document.Count());
-    WriteOutput(job.output, [&] { return EncodePngStrip(document, size / kFrameSize); });
+    // A thumbnail is the service's cache file, written where it was made.
+    WriteOutput(job.output, [&] { return EncodePngStrip(document, size / kFrameSize); }, WriteCacheFile);
 }
