@@ -6,10 +6,13 @@
 
 #include "core/AnimationLoader.h"
 #include "core/Document.h"
+#include "formats/Errors.h"
 
 namespace {
 
 constexpr uint8_t kMagic[] = {'Z', 'N'};
+// The payload cap and room for zlib's framing: no longer file can be read.
+constexpr size_t kMaxZNFileBytes = kMaxZNPayload + (size_t(1) << 20);
 
 bool StartsWithMagic(std::span<const uint8_t> bytes) {
     return bytes.size() >= sizeof kMagic && std::equal(std::begin(kMagic), std::end(kMagic), bytes.begin());
@@ -20,6 +23,12 @@ bool StartsWithMagic(std::span<const uint8_t> bytes) {
 int FrameDelayMs(int32_t rate) {
     const int64_t ms = (int64_t(std::max(rate, int32_t(1))) * 1000 + 30) / 60;
     return int(std::min<int64_t>(ms, INT_MAX));
+}
+
+void GatherZNBytes(std::vector<uint8_t>& gathered, std::span<const uint8_t> more) {
+    if (more.size() > kMaxZNFileBytes - gathered.size())
+        throw EReadError(messages::kStreamRead, "the file is longer than any ZN file");
+    gathered.insert(gathered.end(), more.begin(), more.end());
 }
 
 std::vector<ZNImageFrame> ReadZNImageFrames(std::span<const uint8_t> file) {

@@ -15,10 +15,6 @@ struct ZNImageFrame {
     int delayMs = 0;
 };
 
-// The most bytes a loader gathers before it decodes: no ZN file the reader
-// accepts is longer, so a longer stream fails early instead of filling memory.
-inline constexpr size_t kMaxZNImageBytes = kMaxZNPayload + (size_t(1) << 20);
-
 // How many bytes from its start tell a ZN file: enough for a compressed
 // file's first deflate block header and the payload's "ZN".
 inline constexpr size_t kZNSniffBytes = 1024;
@@ -26,6 +22,11 @@ inline constexpr size_t kZNSniffBytes = 1024;
 // How long a frame of this rate shows: rate × 1000 / 60 ms, rounded to the
 // nearest; a rate below 1 counts as 1, as in the player.
 int FrameDelayMs(int32_t rate);
+
+// Appends bytes a loader is given to those it has gathered. A stream longer
+// than any ZN file the reader accepts fails here, as a damaged file, rather
+// than filling memory first.
+void GatherZNBytes(std::vector<uint8_t>& gathered, std::span<const uint8_t> more);
 
 // Every frame of the file in order; throws EZintraError (or bad_alloc) for
 // anything the Open command would refuse.

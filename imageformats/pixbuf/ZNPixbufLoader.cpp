@@ -22,43 +22,41 @@ struct LoadContext {
     std::vector<uint8_t> bytes;
 };
 
-void SetError(GError** error, GdkPixbufError code, const std::string& text) {
-    g_set_error(error, GDK_PIXBUF_ERROR, code, "Cannot read this ZN file: %s", text.c_str());
-}
-
-bool Gather(std::vector<uint8_t>& bytes, const guchar* data, size_t size, GError** error) {
-    if (size > kMaxZNImageBytes - bytes.size()) {
-        SetError(error, GDK_PIXBUF_ERROR_CORRUPT_IMAGE, "the file is longer than any ZN file");
+// Runs work and turns whatever it throws into the GError gdk-pixbuf expects:
+// no exception leaves the module.
+template <typename Work>
+bool Guarded(GError** error, Work work) {
+    const auto fail = [error](GdkPixbufError code, const std::string& text) {
+        g_set_error(error, GDK_PIXBUF_ERROR, code, "Cannot read this ZN file: %s", text.c_str());
         return false;
+    };
+    try {
+        work();
+        return true;
+    } catch (const EZintraError& e) {
+        return fail(GDK_PIXBUF_ERROR_CORRUPT_IMAGE, e.reason());
+    } catch (const std::bad_alloc&) {
+        return fail(GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY, "not enough memory");
+    } catch (const std::exception& e) {
+        return fail(GDK_PIXBUF_ERROR_FAILED, e.what());
     }
-    bytes.insert(bytes.end(), data, data + size);
-    return true;
 }
 
-// The animation, or null with the error set; no exception leaves here.
+// The animation, or null with the error set.
 GdkPixbufAnimation* Decode(const std::vector<uint8_t>& bytes, GError** error) {
-    try {
-        return NewZNPixbufAnimation(ReadZNImageFrames(bytes));
-    } catch (const EZintraError& e) {
-        SetError(error, GDK_PIXBUF_ERROR_CORRUPT_IMAGE, e.reason());
-    } catch (const std::bad_alloc&) {
-        SetError(error, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY, "not enough memory");
-    } catch (const std::exception& e) {
-        SetError(error, GDK_PIXBUF_ERROR_CORRUPT_IMAGE, e.what());
-    }
-    return nullptr;
+    GdkPixbufAnimation* animation = nullptr;
+    Guarded(error, [&] { animation = NewZNPixbufAnimation(ReadZNImageFrames(bytes)); });
+    return animation;
 }
 
 GdkPixbufAnimation* LoadAnimation(FILE* file, GError** error) {
     std::vector<uint8_t> bytes;
-    guchar chunk[65536];
-    while (const size_t got = fread(chunk, 1, sizeof chunk, file))
-        if (!Gather(bytes, chunk, got, error)) return nullptr;
-    if (ferror(file)) {
-        SetError(error, GDK_PIXBUF_ERROR_FAILED, "the file could not be read");
-        return nullptr;
-    }
-    return Decode(bytes, error);
+    const bool read = Guarded(error, [&] {
+        uint8_t chunk[65536];
+        while (const size_t got = fread(chunk, 1, sizeof chunk, file)) GatherZNBytes(bytes, {chunk, got});
+        if (ferror(file)) throw EReadError(messages::kStreamRead, "the file could not be read");
+    });
+    return read ? Decode(bytes, error) : nullptr;
 }
 
 GdkPixbuf* Load(FILE* file, GError** error) {
@@ -71,21 +69,13 @@ GdkPixbuf* Load(FILE* file, GError** error) {
 
 gpointer BeginLoad(GdkPixbufModuleSizeFunc sizeFunc, GdkPixbufModulePreparedFunc preparedFunc,
                    GdkPixbufModuleUpdatedFunc updatedFunc, gpointer userData, GError** error) {
-    try {
-        return new LoadContext{sizeFunc, preparedFunc, updatedFunc, userData, {}};
-    } catch (const std::bad_alloc&) {
-        SetError(error, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY, "not enough memory");
-        return nullptr;
-    }
+    LoadContext* context = nullptr;
+    Guarded(error, [&] { context = new LoadContext{sizeFunc, preparedFunc, updatedFunc, userData, {}}; });
+    return context;
 }
 
 gboolean LoadIncrement(gpointer context, const guchar* data, guint size, GError** error) {
-    try {
-        return Gather(static_cast<LoadContext*>(context)->bytes, data, size, error);
-    } catch (const std::bad_alloc&) {
-        SetError(error, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY, "not enough memory");
-        return FALSE;
-    }
+    return Guarded(error, [&] { GatherZNBytes(static_cast<LoadContext*>(context)->bytes, {data, size}); });
 }
 
 gboolean StopLoad(gpointer data, GError** error) {

@@ -16,6 +16,14 @@ std::span<const uint8_t> Bytes(const QByteArray& data) {
     return {reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size())};
 }
 
+// In pieces: read(n) would set n bytes aside at once.
+std::vector<uint8_t> ReadAll(QIODevice* device) {
+    std::vector<uint8_t> bytes;
+    for (QByteArray chunk; device && !(chunk = device->read(64 * 1024)).isEmpty();)
+        GatherZNBytes(bytes, Bytes(chunk));
+    return bytes;
+}
+
 }  // namespace
 
 bool ZNImageHandler::canRead(QIODevice* device) {
@@ -32,10 +40,7 @@ bool ZNImageHandler::canRead() const {
 const std::vector<ZNImageFrame>* ZNImageHandler::frames() const {
     if (!m_frames && !m_failed) {
         try {
-            // One byte more than any ZN file has tells a longer stream.
-            const QByteArray bytes = device() ? device()->read(qint64(kMaxZNImageBytes) + 1) : QByteArray();
-            if (size_t(bytes.size()) > kMaxZNImageBytes) throw EReadError(messages::kStreamRead);
-            m_frames = ReadZNImageFrames(Bytes(bytes));
+            m_frames = ReadZNImageFrames(ReadAll(device()));
         } catch (const EZintraError& e) {
             qWarning("Cannot read this ZN file: %s", e.reason().c_str());
             m_failed = true;
