@@ -33,7 +33,7 @@ bool ZNImageHandler::canRead(QIODevice* device) {
 bool ZNImageHandler::canRead() const {
     if (m_frames) return m_next < int(m_frames->size());
     if (m_failed || !canRead(device())) return false;
-    const_cast<ZNImageHandler*>(this)->setFormat("zn");
+    setFormat("zn");
     return true;
 }
 
