@@ -41,7 +41,7 @@ int Reader(const QString& path) {
 
 int Movie(const QString& path) {
     QMovie movie(path);
-    if (!movie.isValid() || !movie.jumpToFrame(0)) {
+    if (!movie.isValid() || !movie.jumpToFrame(0) || movie.currentImage().isNull()) {
         std::printf("error %s\n", qPrintable(movie.lastErrorString()));
         return 0;
     }
