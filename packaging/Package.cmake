@@ -15,7 +15,8 @@ It also imports Windows animated cursors (.ani).
 .
 The package also holds zntool, which inspects ZN files and converts them to
 and from animated GIFs, PNG sprite strips and animated cursors, and makes
-the thumbnails file managers show for ZN files.")
+the thumbnails file managers show for ZN files, and the image loaders that
+let programs reading images through gdk-pixbuf or Qt open ZN files.")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://zintra-editor.example.org)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

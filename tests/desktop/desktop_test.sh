@@ -113,6 +113,36 @@ manuals() {
   ! grep -nP "^\t*[.']" "$source"/desktop/man/*.scd || fail "a manual line starts with a dot"
 }
 
+imageloaders() {
+  update-mime-database "$share/mime"
+  local module plugin qt_frames expected=$files/rates.frames
+  module=$(find "$prefix" -name libpixbufloader-zn.so) plugin=$(find "$prefix" -name libqzn.so)
+  qt_frames=$(dirname "$samples")/desktop_qt_frames
+  # The system's loaders and ours in one cache, as the package's trigger
+  # makes it; Qt's plugins from the install as well as the system's.
+  "$(pkg-config --variable=gdk_pixbuf_query_loaders gdk-pixbuf-2.0)" \
+    "$(pkg-config --variable=gdk_pixbuf_moduledir gdk-pixbuf-2.0)"/*.so "$module" >"$work/loaders.cache"
+  export GDK_PIXBUF_MODULE_FILE=$work/loaders.cache QT_PLUGIN_PATH=${plugin%/imageformats/*} QT_QPA_PLATFORM=offscreen
+  pixbuf_frames() { /usr/bin/python3 "$source/tests/desktop/pixbuf_frames.py" "$@"; }
+  # GTK viewers: a compressed file is known by its name, as GIO types it.
+  pixbuf_frames "$files/rates.zn" | diff "$expected" - || fail "gdk-pixbuf gave other frames"
+  # Qt and KDE viewers, by the name and by the content alone.
+  cp "$files/rates.zn" "$files/rates copy"
+  for f in rates.zn "rates copy"; do
+    "$qt_frames" reader "$files/$f" | diff "$expected" - || fail "QImageReader gave other frames for $f"
+  done
+  "$qt_frames" movie "$files/rates.zn" | diff <(tail -n +2 "$expected") - || fail "QMovie played other frames"
+  # A damaged file is each framework's own error: corrupt image, invalid data.
+  expect "gdk-pixbuf on bad.zn" "$(pixbuf_frames "$files/bad.zn" | cut -d' ' -f1)" corrupt
+  expect "QImageReader on bad.zn" "$("$qt_frames" reader "$files/bad.zn" 2>/dev/null | cut -d' ' -f1-2)" "error 4"
+  # GNOME's thumbnailer: at 16 pixels exactly the first frame, and at the
+  # size a file manager asks for, enlarged.
+  gdk-pixbuf-thumbnailer -s 16 "$files/rates.zn" "$work/16.png" || fail "gdk-pixbuf-thumbnailer exited with $?"
+  expect "thumbnail pixels" "still $(convert "$work/16.png" rgba:- | od -An -v -tx1 | tr -d ' \n')" "$(head -n 1 "$expected")"
+  gdk-pixbuf-thumbnailer -s 128 "$files/rates.zn" "$work/128.png" || fail "gdk-pixbuf-thumbnailer exited with $?"
+  expect "thumbnail size" "$(identify -format '%w %h' "$work/128.png")" "128 128"
+}
+
 package() {
   (cd "$build" && cpack -G DEB -B "$work/package" >/dev/null)
   local deb

@@ -1,10 +1,13 @@
 // Writes the files the desktop checks open, built like every other test
 // input: a compressed and an uncompressed ZN file, the uncompressed one
 // again under a name without an extension, an animated cursor and a file
-// that only pretends to be a ZN file.
+// that only pretends to be a ZN file; and for the image loaders a file of
+// three rates with the frames and delays a reader must give.
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <string>
 
 #include "builders/IconBuilder.h"
 #include "builders/RiffBuilder.h"
@@ -12,15 +15,40 @@
 
 namespace {
 
-// Red with a transparent top-left pixel, so a thumbnail shows both.
-test::Bytes Icon(Rgb colour) {
-    return test::BuildIcon(test::MakeImage(16, 16, [&](int x, int y) {
-        return x == 0 && y == 0 ? test::Clear() : test::Opaque(colour);
-    }));
+// One colour with a transparent top-left pixel, so a thumbnail shows both.
+IconImage Image(Rgb colour) {
+    return test::MakeImage(16, 16, [&](int x, int y) { return x == 0 && y == 0 ? test::Clear() : test::Opaque(colour); });
+}
+test::Bytes Icon(Rgb colour) { return test::BuildIcon(Image(colour)); }
+
+std::string Hex(const IconImage& image) {
+    std::string text;
+    char digits[9];
+    for (const Rgba p : image.pixels) {
+        std::snprintf(digits, sizeof digits, "%02x%02x%02x%02x", p.r, p.g, p.b, p.alpha);
+        text += digits;
+    }
+    return text;
 }
 
 void Write(const std::filesystem::path& path, const test::Bytes& bytes) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// Three frames of three rates, and in rates.frames what an image reader
+// gives for them: the first frame as a still image, then every frame with
+// its delay (rate × 1000 / 60 ms, rounded) and the first again as the loop
+// starts over. Pixels are RGBA in hexadecimal, a transparent one 00000000.
+void WriteRates(const std::filesystem::path& folder) {
+    const IconImage images[] = {test::SampleFrame(), Image({255, 0, 0}), Image({0, 0, 255})};
+    const int rates[] = {6, 12, 10}, delays[] = {100, 200, 167};
+    test::ZNBuilder file;
+    file.currentHeader(3, 3.0, 0, "Rates", "Ann");
+    for (int i = 0; i < 3; ++i) file.frame(rates[i], test::BuildIcon(images[i]));
+    Write(folder / "rates.zn", file.compressed());
+    std::ofstream expected(folder / "rates.frames");
+    expected << "still " << Hex(images[0]) << '\n';
+    for (int i = 0; i <= 3; ++i) expected << "frame " << delays[i % 3] << ' ' << Hex(images[i % 3]) << '\n';
 }
 
 }  // namespace
@@ -39,5 +67,6 @@ int main(int argc, char** argv) {
     Write(folder / "plain copy", walk.payload());
     Write(folder / "spin.ani", test::SampleCursor({blue, red}));
     Write(folder / "bad.zn", test::Text("ZNFIL and then nothing"));
+    WriteRates(folder);
     return 0;
 }
