@@ -3,14 +3,14 @@
 //   zintra-tray [FILE|FOLDER]...
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
 #include <cstdio>
 
+#include "tray/DesktopNotification.h"
+#include "tray/SessionEnd.h"
 #include "tray/SingleInstance.h"
 #include "tray/TrayPlayer.h"
 
@@ -18,22 +18,30 @@
 
 namespace {
 
-// Trays often start after the programs a session starts at login.
-constexpr int kTrayWaitMs = 30'000;
+// Trays often start after the programs a session starts at login, and one
+// can be added later: the player waits for one as long as it runs.
 constexpr int kTrayPollMs = 250;
 
-// Runs the event loop meanwhile, so later starts can hand files over.
-bool WaitForSystemTray() {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) return true;
-    const QDeadlineTimer deadline(kTrayWaitMs);
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (QSystemTrayIcon::isSystemTrayAvailable() || deadline.hasExpired()) loop.quit();
+const QString kNoTray = QStringLiteral(
+    "No system tray is running. zintra-tray shows its animation in a system tray: start a panel with "
+    "a notification area, or on GNOME install the AppIndicator extension.");
+
+// Shows the icon once a system tray is there. Until then the user is told
+// at once, on standard error and in a desktop notification, what is missing.
+void ShowWhenTrayIsThere(TrayPlayer& player) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        player.show();
+        return;
+    }
+    std::fprintf(stderr, "zintra-tray: %s\n", qPrintable(kNoTray));
+    SendDesktopNotification(QStringLiteral("No system tray"), kNoTray);
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, &player, [poll, &player] {
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+        poll->deleteLater();
+        player.show();
     });
-    poll.start(kTrayPollMs);
-    loop.exec();
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    poll->start(kTrayPollMs);
 }
 
 }  // namespace
@@ -48,6 +56,9 @@ int main(int argc, char** argv) {
     application.setDesktopFileName(QStringLiteral("zintra-tray"));
     // The player has no window; closing a file dialog must not end it.
     application.setQuitOnLastWindowClosed(false);
+    // From here on, the end of the session ends the player as Quit does.
+    SessionEnd sessionEnd;
+    QObject::connect(&sessionEnd, &SessionEnd::requested, &application, &QCoreApplication::quit);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -72,10 +83,9 @@ int main(int argc, char** argv) {
     if (paths.isEmpty()) player.restore();
     else player.addFiles(paths);
 
-    if (!WaitForSystemTray()) {
-        std::fputs("zintra-tray: no system tray is available\n", stderr);
-        return 1;
-    }
-    player.show();
+    // Quit and the session's end alike keep the list for the next start.
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &player, &TrayPlayer::save);
+
+    ShowWhenTrayIsThere(player);
     return application.exec();
 }

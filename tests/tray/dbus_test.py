@@ -38,10 +38,19 @@ class Item:
     def prop(self, name):
         return self.call(self.path, "org.freedesktop.DBus.Properties", "Get", "(ss)", (SNI, name))[0]
 
-    def pixels(self):
-        """The 16×16 pixmap: ARGB32 in network byte order, None where clear."""
-        width, height, data = next(p for p in self.prop("IconPixmap") if p[:2] == (16, 16))
-        data = bytes(data)
+    def pictures(self):
+        """IconPixmap by size: ARGB32 bytes in network byte order. Read
+        through GLib, as unpacking all of it in Python takes ~60 ms."""
+        reply = bus.call_sync(self.name, self.path, "org.freedesktop.DBus.Properties", "Get",
+                              GLib.Variant("(ss)", (SNI, "IconPixmap")), None, Gio.DBusCallFlags.NONE, 5000, None)
+        images = reply.get_child_value(0).get_variant()
+        return {(image.get_child_value(0).get_int32(), image.get_child_value(1).get_int32()):
+                image.get_child_value(2).get_data_as_bytes().get_data()
+                for image in (images.get_child_value(i) for i in range(images.n_children()))}
+
+    def pixels(self, side=16):
+        """A picture's pixels: None where clear."""
+        data = self.pictures()[(side, side)]
         return [None if data[i] == 0 else tuple(data[i + 1:i + 4]) for i in range(0, len(data), 4)]
 
     def menu(self):
