@@ -7,6 +7,7 @@ rewritten on disk, and a restart that plays what was played last.
     dbus_test.py path/to/zintra-tray path/to/make_animation
 """
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -74,6 +75,25 @@ def shows(item, frames):
     """Which of the frames the item shows (None for none of them)."""
     got = item.pixels()
     return next((i for i, f in enumerate(frames) if f == got), None)
+
+
+def check_sizes(item, frames):
+    """A picture for each size a panel may pick, none needing smoothing: the
+    16×16 frame enlarged by whole pixels, centred on transparency."""
+    pictures = item.pictures()
+    if sorted(pictures) != [(s, s) for s in (16, 22, 24, 32, 48, 64)]:
+        fail("IconPixmap holds %s" % sorted(pictures))
+    frame = pictures[(16, 16)]  # all of one reply: the same frame
+    if shows(item, frames) is None:
+        fail("the icon is none of the frames")
+    for side in (22, 24, 32, 48, 64):
+        factor, margin = side // 16, side % 16 // 2
+        source = [(v - margin) // factor if 0 <= v - margin < 16 * factor else None for v in range(side)]
+        expected = b"".join(bytes(4) if x is None or y is None else frame[4 * (16 * y + x):4 * (16 * y + x + 1)]
+                            for y in source for x in source)
+        if pictures[(side, side)] != expected:
+            fail("the %d×%d picture is not the frame enlarged by whole pixels" % (side, side))
+    print("ok: IconPixmap at 16, 22, 24, 32, 48 and 64 pixels, whole-pixel enlargements")
 
 
 def check_rates(item, frames, rate, seconds, tries=3):
@@ -148,6 +168,7 @@ with Session(sys.argv[1], sys.argv[2]) as s:
             "fast.zn" not in menu or "cursor.ani" not in menu:
         fail("the animations menu is wrong: %s" % menu)
     check_rates(item, loop, 6, 1.5)
+    check_sizes(item, loop)
 
     # Next and Previous step over the file that failed.
     item.click("Next animation")
@@ -177,7 +198,8 @@ with Session(sys.argv[1], sys.argv[2]) as s:
     with open(s.path("files", "new"), "wb") as f:
         f.write(b"ZNFIL")
     os.replace(s.path("files", "new"), s.path("files", "fast.zn"))
-    wait_for("a message about fast.zn", lambda: any("fast.zn: " in m[1] for m in host.messages), 2)
+    message = wait_for("a message about fast.zn", lambda: [m[1] for m in host.messages if "fast.zn: " in m[1]], 2)
+    wait_for("the reason in the tooltip", lambda: message[0].split("\n")[0] in "\n".join(item.prop("ToolTip")[2:]), 2)
     check_rates(item, fast, 1, 0.5)
     changed = time.monotonic()
     s.make("fast.zn", (6, 5), (6, 6))
@@ -230,4 +252,20 @@ with Session(sys.argv[1], sys.argv[2]) as s:
     if "Test Cursor" not in str(tip) or "0.40 s" not in str(tip):
         fail("tooltip is %s" % (tip,))
     print("ok: restored the last file; a stale socket was replaced; tooltip %s" % (tip,))
+
+    # Its folder deleted and made again: each new version of the file plays.
+    folder = s.path("again")
+    os.mkdir(folder)
+    played = os.path.join(folder, "a.zn")
+    subprocess.run([s.make_animation, played, "6:5", "6:6"], check=True)
+    if s.start(played).wait(10) != 0:
+        fail("the hand-over did not exit 0")
+    wait_for("the file in the folder", lambda: shows(item, rewritten) is not None)
+    shutil.rmtree(folder)
+    time.sleep(0.5)
+    os.mkdir(folder)
+    for colours in ((1, 4), (9, 10), (13, 14)):
+        subprocess.run([s.make_animation, played] + ["6:%d" % c for c in colours], check=True)
+        wait_for("version %s" % (colours,), lambda: shows(item, [frame(c) for c in colours]) is not None, 3)
+    print("ok: the folder made again is watched; three versions played")
     print("PASS")
