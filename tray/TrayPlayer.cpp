@@ -93,6 +93,7 @@ void TrayPlayer::open(const QStringList& files, const QString& preferred) {
     }
     m_choice = {files, preferred};
     m_watcher.setFiles(m_playlist.paths());
+    save();
     if (!choose()) refresh();
 }
 
@@ -252,13 +253,17 @@ void TrayPlayer::fileChanged(const QString& path) {
 void TrayPlayer::fileLoaded(const LoadResult& result) {
     const int index = m_playlist.indexOf(result.path);
     if (index < 0) return;
-    const bool hadAnimation = m_playlist.entries()[size_t(index)].animation.has_value();
+    const PlaylistEntry& entry = m_playlist.entries()[size_t(index)];
+    const bool hadAnimation = entry.animation.has_value();
+    const QString lastError = entry.error;
     m_playlist.setRead(index, result.animation, result.error);
-    if (!result.error.isEmpty())
+    if (result.error.isEmpty()) {
+        // A file mended while nothing plays starts playing.
+        if (m_choice.files.isEmpty() && !m_playlist.currentEntry()) m_playlist.setCurrent(index);
+    } else if (result.error != lastError) {  // one that keeps failing alike is not told again
         m_readProblems << FileName(result.path) + QStringLiteral(": ") + result.error +
                               (hadAnimation ? QStringLiteral("\nKeeping what was read before.") : QString());
-    // A file mended while nothing plays starts playing.
-    else if (m_choice.files.isEmpty() && !m_playlist.currentEntry()) m_playlist.setCurrent(index);
+    }
     if (!choose()) {
         if (result.animation && index == m_playlist.current()) showCurrent();
         else refresh();
