@@ -4,47 +4,15 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QSystemTrayIcon>
-#include <QTimer>
 
 #include <cstdio>
 
-#include "tray/DesktopNotification.h"
 #include "tray/SessionEnd.h"
 #include "tray/SingleInstance.h"
 #include "tray/TrayPlayer.h"
+#include "tray/TrayWait.h"
 
 #include "ui/icons/zintra-editor.xpm"
-
-namespace {
-
-// Trays often start after the programs a session starts at login, and one
-// can be added later: the player waits for one as long as it runs.
-constexpr int kTrayPollMs = 250;
-
-const QString kNoTray = QStringLiteral(
-    "No system tray is running. zintra-tray shows its animation in a system tray: start a panel with "
-    "a notification area, or on GNOME install the AppIndicator extension.");
-
-// Shows the icon once a system tray is there. Until then the user is told
-// at once, on standard error and in a desktop notification, what is missing.
-void ShowWhenTrayIsThere(TrayPlayer& player) {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        player.show();
-        return;
-    }
-    std::fprintf(stderr, "zintra-tray: %s\n", qPrintable(kNoTray));
-    SendDesktopNotification(QStringLiteral("No system tray"), kNoTray);
-    auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, &player, [poll, &player] {
-        if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
-        poll->deleteLater();
-        player.show();
-    });
-    poll->start(kTrayPollMs);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     // An XEmbed icon is some 22×16 pixels: X shared memory saves no copying
@@ -86,6 +54,6 @@ int main(int argc, char** argv) {
     // Quit and the session's end alike keep the list for the next start.
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &player, &TrayPlayer::save);
 
-    ShowWhenTrayIsThere(player);
+    TrayWait trayWait(player);
     return application.exec();
 }

@@ -26,9 +26,9 @@ NOTIFICATIONS_XML = """<node><interface name="org.freedesktop.Notifications">
 
 
 class StatusNotifierHost:
-    def __init__(self, watcher=True):
-        """With watcher=False, a desktop with notifications and no tray."""
-        self.watcher = watcher
+    def __init__(self, watcher=True, notifications=True):
+        """Without the watcher: a desktop with no tray."""
+        self.watcher, self.notifications = watcher, notifications
         self.items = []        # (bus name, object path) of registered items
         self.messages = []     # (summary, body) of tray messages
         self.new_icons = []    # monotonic times of NewIcon signals
@@ -45,9 +45,8 @@ class StatusNotifierHost:
         self.bus = Gio.DBusConnection.new_for_address_sync(
             address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
             Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
-        services = [(NOTIFICATIONS_XML, "/org/freedesktop/Notifications", "org.freedesktop.Notifications")]
-        if self.watcher:
-            services.append((WATCHER_XML, "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher"))
+        services = [(NOTIFICATIONS_XML, "/org/freedesktop/Notifications", "org.freedesktop.Notifications")] * \
+            self.notifications + [(WATCHER_XML, "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher")] * self.watcher
         for xml, path, _ in services:
             interface = Gio.DBusNodeInfo.new_for_xml(xml).interfaces[0]
             self.bus.register_object(path, interface, self._call, self._get, None)
