@@ -7,7 +7,7 @@
 
 namespace {
 
-int g_writeEnd = -1;
+volatile sig_atomic_t g_writeEnd = -1;
 
 void OnSignal(int) {
     const int saved = errno;
