@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 namespace {
 constexpr int kSettleMs = 200;  // well inside the second a reload may take
@@ -32,24 +33,34 @@ void FileChangeWatcher::setFiles(const QStringList& paths) {
     m_stamps = stamps;
     if (!m_watcher.files().isEmpty()) m_watcher.removePaths(m_watcher.files());
     if (!m_watcher.directories().isEmpty()) m_watcher.removePaths(m_watcher.directories());
-    QStringList watched;
-    for (const QString& path : paths) {
-        watched << QFileInfo(path).absolutePath();
-        if (QFileInfo::exists(path)) watched << path;
+    watchWhatExists();
+}
+
+void FileChangeWatcher::watchWhatExists() {
+    QStringList wanted;
+    for (const QString& path : m_stamps.keys()) {
+        const QString folder = QFileInfo(path).absolutePath();
+        wanted << path << folder << QFileInfo(folder).absolutePath();
     }
-    watched.removeDuplicates();
-    if (!watched.isEmpty()) m_watcher.addPaths(watched);
+    wanted.removeDuplicates();
+    // A watch ends with what it watches; a path made again needs a new one.
+    const QStringList watchedList = m_watcher.files() + m_watcher.directories();
+    const QSet<QString> watched(watchedList.cbegin(), watchedList.cend());
+    QStringList missing;
+    for (const QString& path : wanted)
+        if (!watched.contains(path) && QFileInfo::exists(path)) missing << path;
+    if (!missing.isEmpty()) m_watcher.addPaths(missing);
 }
 
 void FileChangeWatcher::check() {
+    // Watched first, so a change made after the look below is not missed.
+    watchWhatExists();
     QStringList changed;
     for (auto it = m_stamps.begin(); it != m_stamps.end(); ++it) {
         const Stamp now = StampOf(it.key());
         if (now == it.value()) continue;
         it.value() = now;
         changed << it.key();
-        // A file renamed over the old one is a new file: watch it afresh.
-        if (now.exists && !m_watcher.files().contains(it.key())) m_watcher.addPath(it.key());
     }
     for (const QString& path : changed) emit fileChanged(path);
 }

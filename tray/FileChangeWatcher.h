@@ -1,8 +1,10 @@
 #pragma once
 // Tells when a played file changes on disk. The editor saves by renaming a
 // new file over the old one, which a watch on the file alone misses, so the
-// file's folder is watched as well; a change is reported once things have
-// been quiet for a moment, so a save in progress is not read half-written.
+// file's folder is watched as well, and the folder's parent, so a folder
+// deleted and made again is watched again. A change is reported once things
+// have been quiet for a moment, so a save in progress is not read
+// half-written.
 #include <QFileSystemWatcher>
 #include <QHash>
 #include <QObject>
@@ -31,6 +33,8 @@ private:
         bool operator==(const Stamp& o) const;
     };
     static Stamp StampOf(const QString& path);
+    // Adds a watch on every file, folder and parent that exists and has none.
+    void watchWhatExists();
     void check();
 
     QFileSystemWatcher m_watcher;

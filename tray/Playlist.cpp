@@ -3,10 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <malloc.h>
-
 #include "core/AnimationLoader.h"
-#include "formats/Errors.h"
 
 QStringList Playlist::Expand(const QStringList& paths) {
     QStringList files;
@@ -34,26 +31,13 @@ int Playlist::add(const QString& path) {
     const int known = indexOf(path);
     if (known >= 0) return known;
     m_entries.push_back({path, std::nullopt, QString()});
-    const int index = int(m_entries.size()) - 1;
-    reload(index);
-    return index;
+    return int(m_entries.size()) - 1;
 }
 
-QString Playlist::reload(int index) {
+void Playlist::setRead(int index, const std::optional<TrayAnimation>& animation, const QString& error) {
     PlaylistEntry& entry = m_entries[size_t(index)];
-    try {
-        entry.animation = TrayAnimation::Load(entry.path);
-        // The loader's document is gone; hand its heap back rather than
-        // keep it resident for as long as the player runs.
-        malloc_trim(0);
-        entry.error.clear();
-        if (m_current < 0) m_current = index;
-        return {};
-    } catch (const EZintraError& e) {
-        const QString reason = QString::fromLocal8Bit(e.what());
-        if (!entry.animation) entry.error = reason;
-        return reason;
-    }
+    entry.error = error;
+    if (animation) entry.animation = animation;
 }
 
 const PlaylistEntry* Playlist::currentEntry() const {

@@ -12,7 +12,10 @@
 struct PlaylistEntry {
     QString path;
     std::optional<TrayAnimation> animation;
-    QString error;  // why the file could not be read, when it could not
+    QString error;  // why the last read failed; cleared by one that succeeds
+
+    // Read at least once, whether it could be played or not.
+    bool isRead() const { return animation || !error.isEmpty(); }
 };
 
 class Playlist {
@@ -21,11 +24,12 @@ public:
     // by name; all made absolute.
     static QStringList Expand(const QStringList& paths);
 
-    // Loads the file unless the list holds it already; returns its index.
+    // Adds the file, not yet read, unless the list holds it already;
+    // returns its index.
     int add(const QString& path);
-    // Reads the file again. On failure an entry that had an animation keeps
-    // it; the reason is returned either way (empty on success).
-    QString reload(int index);
+    // What a read of the entry's file gave. On failure an entry that had an
+    // animation keeps it.
+    void setRead(int index, const std::optional<TrayAnimation>& animation, const QString& error);
 
     const std::vector<PlaylistEntry>& entries() const { return m_entries; }
     int indexOf(const QString& path) const;

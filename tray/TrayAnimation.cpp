@@ -1,7 +1,6 @@
 #include "tray/TrayAnimation.h"
 
 #include <QFile>
-#include <QPixmap>
 
 #include "core/AnimationLoader.h"
 #include "core/Conversion.h"
@@ -36,9 +35,7 @@ TrayAnimation TrayAnimation::Load(const QString& path) {
     for (int n = 1; n <= document.Count(); ++n) {
         const TFrameRecord& frame = document.FrameAt(n);
         animation.rates.push_back(frame.rate);
-        // One 16×16 pixmap and no other size: the tray draws it 1:1 and
-        // nothing here ever scales it smoothly.
-        animation.frames.emplace_back(QPixmap::fromImage(FrameImage(*frame.icon)));
+        animation.frames.push_back(FrameImage(*frame.icon));
     }
     return animation;
 }

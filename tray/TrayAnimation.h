@@ -1,7 +1,7 @@
 #pragma once
 // An animation ready for the tray: read with the editor's own loader and
-// every frame rendered once, so playback only swaps icons.
-#include <QIcon>
+// every frame rendered once, so playback only swaps icons. Plain images,
+// which any thread may make: the player reads files on a worker thread.
 #include <QImage>
 #include <QString>
 
@@ -13,9 +13,10 @@ struct TrayAnimation {
     QString title;
     QString author;
     std::vector<int32_t> rates;
-    std::vector<QIcon> frames;
+    std::vector<QImage> frames;  // 16×16 each
 
-    // Throws the loader's EZintraError when the file cannot be played.
+    // Throws the loader's EZintraError when the file cannot be played,
+    // and std::bad_alloc when memory runs out.
     static TrayAnimation Load(const QString& path);
 };
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "tray/Autostart.h"
+#include "tray/FrameIcon.h"
 
 namespace {
 
@@ -40,6 +41,7 @@ TrayPlayer::TrayPlayer(const QIcon& applicationIcon, QObject* parent)
     connect(&m_tray, &QSystemTrayIcon::activated, this, &TrayPlayer::trayActivated);
     connect(&m_player, &FramePlayer::frameChanged, this, &TrayPlayer::frameChanged);
     connect(&m_watcher, &FileChangeWatcher::fileChanged, this, &TrayPlayer::fileChanged);
+    connect(&m_loader, &TrayLoader::loaded, this, &TrayPlayer::fileLoaded);
     refresh();
 }
 
@@ -49,10 +51,12 @@ void TrayPlayer::buildMenu() {
     m_menu.addSeparator();
     m_pause = m_menu.addAction(QStringLiteral("Pause"), this, &TrayPlayer::pauseTriggered);
     m_next = m_menu.addAction(QStringLiteral("Next animation"), this, [this] {
+        m_choice = {};  // the user's choice wins over files still being read
         m_playlist.step(+1);
         showCurrent();
     });
     m_previous = m_menu.addAction(QStringLiteral("Previous animation"), this, [this] {
+        m_choice = {};
         m_playlist.step(-1);
         showCurrent();
     });
@@ -72,27 +76,50 @@ void TrayPlayer::buildMenu() {
     m_tray.setContextMenu(&m_menu);
 }
 
-void TrayPlayer::addFiles(const QStringList& paths) {
-    const QStringList files = Playlist::Expand(paths);
-    if (files.isEmpty()) return;  // a later start with nothing named changes nothing
-    QStringList problems;
-    int first = -1;
-    for (const QString& file : files) {
-        const int index = m_playlist.add(file);
-        const PlaylistEntry& entry = m_playlist.entries()[size_t(index)];
-        if (!entry.animation) problems << FileName(file) + QStringLiteral(": ") + entry.error;
-        else if (first < 0) first = index;
-    }
-    if (first >= 0) m_playlist.setCurrent(first);
-    report(problems);
-    showCurrent();
-}
+void TrayPlayer::addFiles(const QStringList& paths) { open(Playlist::Expand(paths), QString()); }
 
 void TrayPlayer::restore() {
     const QSettings settings;
-    const QString current = settings.value(kCurrentKey).toString();
-    addFiles(settings.value(kFilesKey).toStringList());
-    if (m_playlist.setCurrent(m_playlist.indexOf(current))) showCurrent();
+    open(Playlist::Expand(settings.value(kFilesKey).toStringList()), settings.value(kCurrentKey).toString());
+}
+
+void TrayPlayer::open(const QStringList& files, const QString& preferred) {
+    if (files.isEmpty()) return;  // a later start with nothing named changes nothing
+    for (const QString& file : files) {
+        const bool known = m_playlist.indexOf(file) >= 0;
+        const int index = m_playlist.add(file);
+        // One that failed before is read again: it may have been mended.
+        if (!known || !m_playlist.entries()[size_t(index)].animation) m_loader.load(file);
+    }
+    m_choice = {files, preferred};
+    m_watcher.setFiles(m_playlist.paths());
+    save();
+    if (!choose()) refresh();
+}
+
+bool TrayPlayer::choose() {
+    if (m_choice.files.isEmpty()) return false;
+    const auto& entries = m_playlist.entries();
+    const int preferred = m_playlist.indexOf(m_choice.preferred);
+    int chosen = -1;
+    if (preferred >= 0 && !entries[size_t(preferred)].isRead()) return false;
+    if (preferred >= 0 && entries[size_t(preferred)].animation) {
+        chosen = preferred;
+    } else {
+        for (const QString& file : m_choice.files) {
+            const int index = m_playlist.indexOf(file);
+            if (!entries[size_t(index)].isRead()) return false;
+            if (entries[size_t(index)].animation) {
+                chosen = index;
+                break;
+            }
+        }
+    }
+    m_choice = {};
+    if (chosen < 0) return false;  // none of them plays: what played goes on
+    m_playlist.setCurrent(chosen);
+    showCurrent();
+    return true;
 }
 
 void TrayPlayer::show() {
@@ -146,6 +173,8 @@ void TrayPlayer::refresh() {
         if (!animation->author.trimmed().isEmpty()) tip << QStringLiteral("by ") + animation->author;
         tip << Seconds(m_player.schedule().loopLength()) + QStringLiteral(" loop");
         if (m_player.isPaused()) tip << QStringLiteral("Paused");
+        // The last read failed: what plays is what was read before.
+        if (!entry->error.isEmpty()) tip << FileName(entry->path) + QStringLiteral(": ") + entry->error;
     } else {
         tip << QStringLiteral("Zintra Tray Player");
     }
@@ -168,7 +197,8 @@ void TrayPlayer::save() const {
     QSettings settings;
     settings.setValue(kFilesKey, m_playlist.paths());
     const PlaylistEntry* entry = m_playlist.currentEntry();
-    settings.setValue(kCurrentKey, entry ? entry->path : QString());
+    // Files still being read keep the choice they were given.
+    settings.setValue(kCurrentKey, entry ? entry->path : m_choice.preferred);
 }
 
 void TrayPlayer::trayActivated(QSystemTrayIcon::ActivationReason reason) {
@@ -178,7 +208,7 @@ void TrayPlayer::trayActivated(QSystemTrayIcon::ActivationReason reason) {
 void TrayPlayer::frameChanged(int frame) {
     const PlaylistEntry* entry = m_playlist.currentEntry();
     if (entry && size_t(frame) < entry->animation->frames.size())
-        m_tray.setIcon(entry->animation->frames[size_t(frame)]);
+        m_tray.setIcon(FrameIcon(entry->animation->frames[size_t(frame)]));
 }
 
 void TrayPlayer::pauseTriggered() {
@@ -187,6 +217,7 @@ void TrayPlayer::pauseTriggered() {
 }
 
 void TrayPlayer::animationTriggered(int index) {
+    m_choice = {};
     m_playlist.setCurrent(index);
     showCurrent();
 }
@@ -216,17 +247,26 @@ void TrayPlayer::startAtLoginToggled(bool enabled) {
 }
 
 void TrayPlayer::fileChanged(const QString& path) {
-    const int index = m_playlist.indexOf(path);
+    if (m_playlist.indexOf(path) >= 0) m_loader.load(path);
+}
+
+void TrayPlayer::fileLoaded(const LoadResult& result) {
+    const int index = m_playlist.indexOf(result.path);
     if (index < 0) return;
-    const bool hadAnimation = m_playlist.entries()[size_t(index)].animation.has_value();
-    const QString reason = m_playlist.reload(index);
-    if (!reason.isEmpty()) {
-        if (hadAnimation)
-            report({FileName(path) + QStringLiteral(": ") + reason +
-                    QStringLiteral("\nKeeping what was read before.")});
-        refresh();
-        return;
+    const PlaylistEntry& entry = m_playlist.entries()[size_t(index)];
+    const bool hadAnimation = entry.animation.has_value();
+    const QString lastError = entry.error;
+    m_playlist.setRead(index, result.animation, result.error);
+    if (result.error.isEmpty()) {
+        // A file mended while nothing plays starts playing.
+        if (m_choice.files.isEmpty() && !m_playlist.currentEntry()) m_playlist.setCurrent(index);
+    } else if (result.error != lastError) {  // one that keeps failing alike is not told again
+        m_readProblems << FileName(result.path) + QStringLiteral(": ") + result.error +
+                              (hadAnimation ? QStringLiteral("\nKeeping what was read before.") : QString());
     }
-    if (index == m_playlist.current()) showCurrent();
-    else refresh();
+    if (!choose()) {
+        if (result.animation && index == m_playlist.current()) showCurrent();
+        else refresh();
+    }
+    if (m_loader.isIdle()) report(std::exchange(m_readProblems, {}));
 }

@@ -11,28 +11,41 @@
 #include "tray/FileChangeWatcher.h"
 #include "tray/FramePlayer.h"
 #include "tray/Playlist.h"
+#include "tray/TrayLoader.h"
 
 class TrayPlayer : public QObject {
     Q_OBJECT
 public:
     explicit TrayPlayer(const QIcon& applicationIcon, QObject* parent = nullptr);
 
-    // Adds files and folders to the list and plays the first of them that
-    // can be played; those that cannot are reported. The list is kept for
-    // the next start without arguments.
+    // Adds files and folders to the list and, once they are read, plays the
+    // first of them that can be played; those that cannot are reported.
+    // The list is kept for the next start without arguments.
     void addFiles(const QStringList& paths);
     // What was played last time, as it was saved.
     void restore();
     void show();
+    // The list and the animation playing, for the next start.
+    void save() const;
 
 private:
+    // Files just added, and the one among them to play once it is read
+    // (else the first that can be played).
+    struct Choice {
+        QStringList files;
+        QString preferred;
+    };
+
+    void open(const QStringList& files, const QString& preferred);
+    // Plays what the pending choice names once enough of it is read;
+    // true when it did.
+    bool choose();
     void buildMenu();
     void showCurrent();
     void refresh();
     // On standard error, and in a tray message once the icon is shown.
     void report(const QStringList& problems);
     void showMessage(const QStringList& problems);
-    void save() const;
 
     // Handlers, named after what sends them.
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
@@ -43,9 +56,12 @@ private:
     void editTriggered();
     void startAtLoginToggled(bool enabled);
     void fileChanged(const QString& path);
+    void fileLoaded(const LoadResult& result);
 
     QIcon m_applicationIcon;
     Playlist m_playlist;
+    Choice m_choice;
+    QStringList m_readProblems;  // reported together once the reads are done
     FramePlayer m_player;
     FileChangeWatcher m_watcher;
     QSystemTrayIcon m_tray;
@@ -59,4 +75,6 @@ private:
     QAction* m_edit = nullptr;
     QAction* m_startAtLogin = nullptr;
     QStringList m_pendingProblems;  // found before the icon was shown
+    // Last: destroyed first, so no read ends into a player half gone.
+    TrayLoader m_loader;
 };

@@ -3,40 +3,16 @@
 //   zintra-tray [FILE|FOLDER]...
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QSystemTrayIcon>
-#include <QTimer>
 
 #include <cstdio>
 
+#include "tray/SessionEnd.h"
 #include "tray/SingleInstance.h"
 #include "tray/TrayPlayer.h"
+#include "tray/TrayWait.h"
 
 #include "ui/icons/zintra-editor.xpm"
-
-namespace {
-
-// Trays often start after the programs a session starts at login.
-constexpr int kTrayWaitMs = 30'000;
-constexpr int kTrayPollMs = 250;
-
-// Runs the event loop meanwhile, so later starts can hand files over.
-bool WaitForSystemTray() {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) return true;
-    const QDeadlineTimer deadline(kTrayWaitMs);
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (QSystemTrayIcon::isSystemTrayAvailable() || deadline.hasExpired()) loop.quit();
-    });
-    poll.start(kTrayPollMs);
-    loop.exec();
-    return QSystemTrayIcon::isSystemTrayAvailable();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     // An XEmbed icon is some 22×16 pixels: X shared memory saves no copying
@@ -48,6 +24,9 @@ int main(int argc, char** argv) {
     application.setDesktopFileName(QStringLiteral("zintra-tray"));
     // The player has no window; closing a file dialog must not end it.
     application.setQuitOnLastWindowClosed(false);
+    // From here on, the end of the session ends the player as Quit does.
+    SessionEnd sessionEnd;
+    QObject::connect(&sessionEnd, &SessionEnd::requested, &application, &QCoreApplication::quit);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -72,10 +51,9 @@ int main(int argc, char** argv) {
     if (paths.isEmpty()) player.restore();
     else player.addFiles(paths);
 
-    if (!WaitForSystemTray()) {
-        std::fputs("zintra-tray: no system tray is available\n", stderr);
-        return 1;
-    }
-    player.show();
+    // Quit and the session's end alike keep the list for the next start.
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &player, &TrayPlayer::save);
+
+    TrayWait trayWait(player);
     return application.exec();
 }

@@ -1,5 +1,6 @@
 // What loading a file into the tray player costs: the shared loader, then
-// every frame rendered once into an icon.
+// every frame rendered once into a 16×16 image (the player's worker does
+// both; icons are made from the images as frames are shown).
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>

@@ -7,6 +7,7 @@ rewritten on disk, and a restart that plays what was played last.
     dbus_test.py path/to/zintra-tray path/to/make_animation
 """
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -38,10 +39,19 @@ class Item:
     def prop(self, name):
         return self.call(self.path, "org.freedesktop.DBus.Properties", "Get", "(ss)", (SNI, name))[0]
 
+    def pictures(self):
+        """IconPixmap by size: ARGB32 bytes in network byte order. Read
+        through GLib, as unpacking all of it in Python takes ~60 ms."""
+        reply = bus.call_sync(self.name, self.path, "org.freedesktop.DBus.Properties", "Get",
+                              GLib.Variant("(ss)", (SNI, "IconPixmap")), None, Gio.DBusCallFlags.NONE, 5000, None)
+        images = reply.get_child_value(0).get_variant()
+        return {(image.get_child_value(0).get_int32(), image.get_child_value(1).get_int32()):
+                image.get_child_value(2).get_data_as_bytes().get_data()
+                for image in (images.get_child_value(i) for i in range(images.n_children()))}
+
     def pixels(self):
-        """The 16×16 pixmap: ARGB32 in network byte order, None where clear."""
-        width, height, data = next(p for p in self.prop("IconPixmap") if p[:2] == (16, 16))
-        data = bytes(data)
+        """The 16×16 picture's pixels: None where clear."""
+        data = self.pictures()[(16, 16)]
         return [None if data[i] == 0 else tuple(data[i + 1:i + 4]) for i in range(0, len(data), 4)]
 
     def menu(self):
@@ -67,11 +77,30 @@ def shows(item, frames):
     return next((i for i, f in enumerate(frames) if f == got), None)
 
 
-def check_rates(item, frames, rate, seconds, tries=3):
+def check_sizes(item):
+    """A picture for each size a panel may pick, none needing smoothing: the
+    16×16 frame enlarged by whole pixels, centred on transparency."""
+    pictures = item.pictures()
+    if sorted(pictures) != [(s, s) for s in (16, 22, 24, 32, 48, 64)]:
+        fail("IconPixmap holds %s" % sorted(pictures))
+    frame = pictures[(16, 16)]  # all of one reply: the same frame
+    for side in (22, 24, 32, 48, 64):
+        factor, margin = side // 16, side % 16 // 2
+        source = [(v - margin) // factor if 0 <= v - margin < 16 * factor else None for v in range(side)]
+        expected = b"".join(bytes(4) if x is None or y is None else frame[4 * (16 * y + x):4 * (16 * y + x + 1)]
+                            for y in source for x in source)
+        if pictures[(side, side)] != expected:
+            fail("the %d×%d picture is not the frame enlarged by whole pixels" % (side, side))
+    print("ok: IconPixmap at 16, 22, 24, 32, 48 and 64 pixels, whole-pixel enlargements")
+
+
+def check_rates(item, frames, rate, seconds, tries=3, meanwhile=lambda: None):
     """The frames come in order, and the NewIcon signals at the rate with
     no drift: the n-th change n·rate/60 s after the loop's start, ±20 ms.
     A machine busy with other work can stall any process for longer, so a
-    late change is measured again, up to three times in all."""
+    late change is measured again, up to three times in all, each time
+    with what is to happen meanwhile."""
+    meanwhile()
     period = rate / 60
     start = last = time.monotonic()
     seen = [shows(item, frames)]
@@ -96,7 +125,7 @@ def check_rates(item, frames, rate, seconds, tries=3):
         fail(problem + " at %d/60 s" % rate)
     if problem:
         print(problem + "; measuring again")
-        return check_rates(item, frames, rate, seconds, tries - 1)
+        return check_rates(item, frames, rate, seconds, tries - 1, meanwhile)
     print("ok: %d frames in order, %d changes within %.1f ms of their time at %d/60 s"
           % (len(seen), len(changes), 1000 * worst, rate))
 
@@ -139,6 +168,7 @@ with Session(sys.argv[1], sys.argv[2]) as s:
             "fast.zn" not in menu or "cursor.ani" not in menu:
         fail("the animations menu is wrong: %s" % menu)
     check_rates(item, loop, 6, 1.5)
+    check_sizes(item)
 
     # Next and Previous step over the file that failed.
     item.click("Next animation")
@@ -164,11 +194,17 @@ with Session(sys.argv[1], sys.argv[2]) as s:
     wait_for("playing after a left click", lambda: host.new_icons_since(paused))
     print("ok: paused from the menu, resumed by a click")
 
+    # A file of 32767 frames read meanwhile (a.zn rewritten, not the one
+    # playing) holds up no frame.
+    check_rates(item, fast, 1, 1.5, meanwhile=lambda: s.make("a.zn", (6, 9), (6, 10), (6, 12), count=32767))
+    print("ok: a file of 32767 frames read while playing")
+
     # The file rewritten by renaming over it: unreadable, then good again.
     with open(s.path("files", "new"), "wb") as f:
         f.write(b"ZNFIL")
     os.replace(s.path("files", "new"), s.path("files", "fast.zn"))
-    wait_for("a message about fast.zn", lambda: any("fast.zn: " in m[1] for m in host.messages), 2)
+    message = wait_for("a message about fast.zn", lambda: [m[1] for m in host.messages if "fast.zn: " in m[1]], 2)
+    wait_for("the reason in the tooltip", lambda: message[0].split("\n")[0] in "\n".join(item.prop("ToolTip")[2:]), 2)
     check_rates(item, fast, 1, 0.5)
     changed = time.monotonic()
     s.make("fast.zn", (6, 5), (6, 6))
@@ -221,4 +257,20 @@ with Session(sys.argv[1], sys.argv[2]) as s:
     if "Test Cursor" not in str(tip) or "0.40 s" not in str(tip):
         fail("tooltip is %s" % (tip,))
     print("ok: restored the last file; a stale socket was replaced; tooltip %s" % (tip,))
+
+    # Its folder deleted and made again: each new version of the file plays.
+    folder = s.path("again")
+    os.mkdir(folder)
+    played = os.path.join(folder, "a.zn")
+    subprocess.run([s.make_animation, played, "6:5", "6:6"], check=True)
+    if s.start(played).wait(10) != 0:
+        fail("the hand-over did not exit 0")
+    wait_for("the file in the folder", lambda: shows(item, rewritten) is not None)
+    shutil.rmtree(folder)
+    time.sleep(0.5)
+    os.mkdir(folder)
+    for colours in ((1, 4), (9, 10), (13, 14)):
+        subprocess.run([s.make_animation, played] + ["6:%d" % c for c in colours], check=True)
+        wait_for("version %s" % (colours,), lambda: shows(item, [frame(c) for c in colours]) is not None, 3)
+    print("ok: the folder made again is watched; three versions played")
     print("PASS")

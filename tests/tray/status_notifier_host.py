@@ -26,7 +26,9 @@ NOTIFICATIONS_XML = """<node><interface name="org.freedesktop.Notifications">
 
 
 class StatusNotifierHost:
-    def __init__(self):
+    def __init__(self, watcher=True, notifications=True):
+        """Without the watcher: a desktop with no tray."""
+        self.watcher, self.notifications = watcher, notifications
         self.items = []        # (bus name, object path) of registered items
         self.messages = []     # (summary, body) of tray messages
         self.new_icons = []    # monotonic times of NewIcon signals
@@ -43,13 +45,14 @@ class StatusNotifierHost:
         self.bus = Gio.DBusConnection.new_for_address_sync(
             address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
             Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
-        for xml, path in ((WATCHER_XML, "/StatusNotifierWatcher"),
-                          (NOTIFICATIONS_XML, "/org/freedesktop/Notifications")):
+        services = [(NOTIFICATIONS_XML, "/org/freedesktop/Notifications", "org.freedesktop.Notifications")] * \
+            self.notifications + [(WATCHER_XML, "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher")] * self.watcher
+        for xml, path, _ in services:
             interface = Gio.DBusNodeInfo.new_for_xml(xml).interfaces[0]
             self.bus.register_object(path, interface, self._call, self._get, None)
         self.bus.signal_subscribe(None, "org.kde.StatusNotifierItem", "NewIcon", None, None,
                                   Gio.DBusSignalFlags.NONE, self._new_icon)
-        for name in ("org.kde.StatusNotifierWatcher", "org.freedesktop.Notifications"):
+        for _, _, name in services:
             self.bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
                                "RequestName", GLib.Variant("(su)", (name, 4)), None,
                                Gio.DBusCallFlags.NONE, -1, None)

@@ -51,11 +51,12 @@ class Session:
     def path(self, *parts):
         return os.path.join(self.work, *parts)
 
-    def make(self, name, *frames):
-        """Writes files/NAME from frames given as (rate, colour), saved the
-        way the editor saves: a new file renamed over the old."""
+    def make(self, name, *frames, count=0):
+        """Writes files/NAME from frames given as (rate, colour), repeated
+        up to count frames, saved the way the editor saves: a new file
+        renamed over the old."""
         new, target = self.path("new-" + name), self.path("files", name)
-        subprocess.run([self.make_animation, new] + ["%d:%d" % f for f in frames], check=True)
+        subprocess.run([self.make_animation, new, "--frames", str(count)] + ["%d:%d" % f for f in frames], check=True)
         os.replace(new, target)
         return target
 
