@@ -11,7 +11,7 @@
 #include <cstdio>
 
 #include "tray/Autostart.h"
-#include "tray/FrameIcon.h"
+#include "tray/PanelIcon.h"
 
 namespace {
 
@@ -208,7 +208,7 @@ void TrayPlayer::trayActivated(QSystemTrayIcon::ActivationReason reason) {
 void TrayPlayer::frameChanged(int frame) {
     const PlaylistEntry* entry = m_playlist.currentEntry();
     if (entry && size_t(frame) < entry->animation->frames.size())
-        m_tray.setIcon(FrameIcon(entry->animation->frames[size_t(frame)]));
+        m_tray.setIcon(PanelIcon(entry->animation->frames[size_t(frame)]));
 }
 
 void TrayPlayer::pauseTriggered() {

@@ -13,4 +13,4 @@ QImage FramePicture(const QImage& frame, QSize size);
 
 // An icon that offers the frame at 16, 22, 24, 32, 48 and 64 pixels (for a
 // 16×16 frame), each made when asked, so a frame costs only its image.
-QIcon FrameIcon(const QImage& frame);
+QIcon PanelIcon(const QImage& frame);

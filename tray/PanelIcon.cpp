@@ -1,4 +1,4 @@
-#include "tray/FrameIcon.h"
+#include "tray/PanelIcon.h"
 
 #include <QIconEngine>
 #include <QPainter>
@@ -74,4 +74,4 @@ QImage FramePicture(const QImage& frame, QSize size) {
     return picture;
 }
 
-QIcon FrameIcon(const QImage& frame) { return QIcon(new FrameIconEngine(frame)); }
+QIcon PanelIcon(const QImage& frame) { return QIcon(new FrameIconEngine(frame)); }
