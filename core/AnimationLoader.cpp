@@ -22,7 +22,7 @@ void Notify(const std::function<void()>& onReducing) {
     if (onReducing) onReducing();
 }
 
-TDocument FromZN(const TZNFile& file, const std::function<void()>& onReducing) {
+TDocument FromZN(const TZNFile& file, ReadBudget& budget, const std::function<void()>& onReducing) {
     RequireFrames(file.FrameCount());
     const bool current = file.Version() >= kPerFrameRatesVersion;
     TDocument document;
@@ -36,11 +36,11 @@ TDocument FromZN(const TZNFile& file, const std::function<void()>& onReducing) {
     document.copyright = file.Copyright();
     document.comments = file.Comments();
     for (int i = 0; i < file.FrameCount(); ++i)
-        document.AppendFrame(ImportFrameIcon(file.Icon(i), !current), file.Rate(i));
+        document.AppendFrame(ImportFrameIcon(file.Icon(i), !current, budget), file.Rate(i));
     return document;
 }
 
-TDocument FromCursor(const TAnimatedCursorImage& cursor) {
+TDocument FromCursor(const TAnimatedCursorImage& cursor, ReadBudget& budget) {
     RequireFrames(cursor.FrameCount());
     TDocument document;
     document.ClearDocument();
@@ -52,7 +52,7 @@ TDocument FromCursor(const TAnimatedCursorImage& cursor) {
     for (int i = 0; i < cursor.FrameCount(); ++i) {
         const TIconFrame frame = cursor.Frame(i);
         const TFrameIcon*& earlier = imported[frame.image.bytes().data()];
-        auto icon = earlier ? TFrameIcon::Built(earlier->image()) : ImportFrameIcon(frame.image, true);
+        auto icon = earlier ? TFrameIcon::Built(earlier->image()) : ImportFrameIcon(frame.image, true, budget);
         earlier = icon.get();
         document.AppendFrame(std::move(icon), frame.rate);
     }
@@ -72,35 +72,58 @@ AnimationKind KindOfPath(const std::string& path) {
     return AnimationKind::Other;
 }
 
-TDocument LoadZNAnimation(std::span<const uint8_t> file, const std::function<void()>& onReducing) {
+TDocument LoadZNAnimation(std::span<const uint8_t> file, ReadBudget& budget,
+                          const std::function<void()>& onReducing) {
     TZNFile reader;
-    reader.ReadBytes(file);
-    return FromZN(reader, onReducing);
+    reader.ReadBytes(file, budget);
+    return FromZN(reader, budget, onReducing);
+}
+
+TDocument LoadCursorAnimation(std::span<const uint8_t> file, ReadBudget& budget,
+                              const std::function<void()>& onReducing) {
+    Notify(onReducing);
+    TAnimatedCursorImage reader;
+    reader.ReadCursorBytes(file, budget);
+    return FromCursor(reader, budget);
+}
+
+TDocument LoadZNAnimation(std::span<const uint8_t> file, const std::function<void()>& onReducing) {
+    ReadBudget budget;
+    return LoadZNAnimation(file, budget, onReducing);
 }
 
 TDocument LoadCursorAnimation(std::span<const uint8_t> file, const std::function<void()>& onReducing) {
-    Notify(onReducing);
-    TAnimatedCursorImage reader;
-    reader.ReadCursorBytes(file);
-    return FromCursor(reader);
+    ReadBudget budget;
+    return LoadCursorAnimation(file, budget, onReducing);
+}
+
+TDocument LoadAnimation(const std::string& path, ReadBudget& budget, const std::function<void()>& onReducing) {
+    return LoadAnimationAs(KindOfPath(path), path, budget, onReducing);
 }
 
 TDocument LoadAnimation(const std::string& path, const std::function<void()>& onReducing) {
-    return LoadAnimationAs(KindOfPath(path), path, onReducing);
+    ReadBudget budget;
+    return LoadAnimation(path, budget, onReducing);
 }
 
 TDocument LoadAnimationAs(AnimationKind kind, const std::string& path, const std::function<void()>& onReducing) {
+    ReadBudget budget;
+    return LoadAnimationAs(kind, path, budget, onReducing);
+}
+
+TDocument LoadAnimationAs(AnimationKind kind, const std::string& path, ReadBudget& budget,
+                          const std::function<void()>& onReducing) {
     switch (kind) {
     case AnimationKind::ZN: {
         TZNFile reader;
-        reader.Read(path);
-        return FromZN(reader, onReducing);
+        reader.Read(path, budget);
+        return FromZN(reader, budget, onReducing);
     }
     case AnimationKind::AnimatedCursor: {
         Notify(onReducing);
         TAnimatedCursorImage reader;
-        reader.ReadCursorFile(path);
-        return FromCursor(reader);
+        reader.ReadCursorFile(path, budget);
+        return FromCursor(reader, budget);
     }
     case AnimationKind::Other:
         break;

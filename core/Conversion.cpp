@@ -81,12 +81,12 @@ std::unique_ptr<TFrameIcon> ReduceColours(Picture& picture) {
     return MakeFrameIcon(picture);
 }
 
-std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce) {
+std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce, ReadBudget& budget) {
     if (icon.empty()) return MakeFrameIcon(Picture());
     // Each pixel as rendering over the key colour and then reducing or
     // making the icon would leave it, worked out in place: what it shows
     // over the key colour, transparent where that is the key colour itself.
-    IconImage image = icon.frameImage();
+    IconImage image = icon.frameImage(budget);
     // Words in memory order: red in the low byte, alpha in the high one.
     Rgba* pixels = image.pixels.data();
     uint32_t words[kFramePixels];
@@ -111,6 +111,11 @@ std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce)
         for (int i = 0; i < kFramePixels; ++i) pixels[i] = {colours[i].r, colours[i].g, colours[i].b, pixels[i].alpha};
     }
     return TFrameIcon::Built(std::move(image));
+}
+
+std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce) {
+    ReadBudget budget;
+    return ImportFrameIcon(icon, reduce, budget);
 }
 
 bool PasteFrame(const Picture& pasted, Picture& working) {

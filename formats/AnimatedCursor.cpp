@@ -220,6 +220,11 @@ private:
 }  // namespace
 
 void TAnimatedCursorImage::ReadCursorFile(const std::string& path) {
+    ReadBudget budget;
+    ReadCursorFile(path, budget);
+}
+
+void TAnimatedCursorImage::ReadCursorFile(const std::string& path, ReadBudget& budget) {
     std::vector<uint8_t> bytes;
     try {
         bytes = ReadFileBytes(path, kMaxCursorFileBytes);
@@ -229,16 +234,22 @@ void TAnimatedCursorImage::ReadCursorFile(const std::string& path) {
         Clear();
         throw;
     }
-    Read(std::make_shared<std::vector<uint8_t>>(std::move(bytes)));
+    Read(std::make_shared<std::vector<uint8_t>>(std::move(bytes)), budget);
 }
 
 void TAnimatedCursorImage::ReadCursorBytes(std::span<const uint8_t> bytes) {
-    Read(std::make_shared<std::vector<uint8_t>>(bytes.begin(), bytes.end()));
+    ReadBudget budget;
+    ReadCursorBytes(bytes, budget);
 }
 
-void TAnimatedCursorImage::Read(std::shared_ptr<std::vector<uint8_t>> file) {
+void TAnimatedCursorImage::ReadCursorBytes(std::span<const uint8_t> bytes, ReadBudget& budget) {
+    Read(std::make_shared<std::vector<uint8_t>>(bytes.begin(), bytes.end()), budget);
+}
+
+void TAnimatedCursorImage::Read(std::shared_ptr<std::vector<uint8_t>> file, ReadBudget& budget) {
     // An empty file is not parsed and replaces nothing.
     if (file->empty()) return;
+    budget.charge(file->size(), "reading an animated cursor");
     try {
         CursorParser parser(*file);
         parser.Parse();

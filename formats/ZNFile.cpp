@@ -83,7 +83,7 @@ uint8_t LegacyRate(int32_t speedCode) {
 using Payload = UninitialisedVector<uint8_t>;
 
 // Inflates straight into the payload buffer, which zlib fills itself.
-Payload Inflate(std::span<const uint8_t> file) {
+Payload Inflate(std::span<const uint8_t> file, ReadBudget& budget) {
     z_stream stream{};
     if (inflateInit(&stream) != Z_OK) throw EDecompressionError(messages::kInflate);
     stream.next_in = const_cast<Bytef*>(file.data());
@@ -120,6 +120,7 @@ Payload Inflate(std::span<const uint8_t> file) {
         stream.avail_out = room;
         status = inflate(&stream, Z_NO_FLUSH);
         size += room - stream.avail_out;
+        budget.charge(room - stream.avail_out, "inflating a ZN file");
     }
     // Z_BUF_ERROR here means the input ended inside the stream.
     const bool complete = status == Z_STREAM_END && stream.avail_in == 0;
@@ -157,22 +158,32 @@ bool IsBlank(std::string_view text) {
     return true;
 }
 
-void TZNFile::Read(const std::string& path) {
+void TZNFile::Read(const std::string& path, ReadBudget& budget) {
     auto file = std::make_shared<const std::vector<uint8_t>>(ReadFileBytes(path, kMaxZNFile));
-    ReadOwned(*file, file);
+    ReadOwned(*file, file, budget);
 }
 
-void TZNFile::ReadBytes(std::span<const uint8_t> file) {
+void TZNFile::Read(const std::string& path) {
+    ReadBudget budget;
+    Read(path, budget);
+}
+
+void TZNFile::ReadBytes(std::span<const uint8_t> file, ReadBudget& budget) {
     // Only an uncompressed file is its own payload and needs keeping.
     if (file.size() >= 2 && AsText(file.first(2)) == kMagic) {
         auto copy = std::make_shared<const std::vector<uint8_t>>(file.begin(), file.end());
-        ReadOwned(*copy, copy);
+        ReadOwned(*copy, copy, budget);
     } else {
-        ReadOwned(file, nullptr);
+        ReadOwned(file, nullptr, budget);
     }
 }
 
-void TZNFile::ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner) {
+void TZNFile::ReadBytes(std::span<const uint8_t> file) {
+    ReadBudget budget;
+    ReadBytes(file, budget);
+}
+
+void TZNFile::ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner, ReadBudget& budget) {
     Clear();
     // Parse into a fresh reader so that a failure leaves nothing behind.
     TZNFile result;
@@ -182,7 +193,7 @@ void TZNFile::ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const voi
         result.ParsePayload(file, owner);
     } else {
         result.m_layout = ZNLayout::Compressed;
-        const auto payload = std::make_shared<const Payload>(Inflate(file));
+        const auto payload = std::make_shared<const Payload>(Inflate(file, budget));
         result.ParsePayload(*payload, payload);
     }
     *this = std::move(result);

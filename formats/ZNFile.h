@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/FrameIcon.h"
+#include "formats/ReadBudget.h"
 
 // Frame numbers are 16-bit signed in the editor, so no animation has more.
 inline constexpr int kMaxFrames = 32767;
@@ -24,8 +25,11 @@ class TZNFile {
 public:
     // Reads a whole file. EFOpenError when it cannot be opened; every other
     // failure as its own exception (nothing read survives a failure).
+    // The read's work is charged to budget; without one, to its own.
+    void Read(const std::string& path, ReadBudget& budget);
     void Read(const std::string& path);
     // Reads a file's bytes already in memory.
+    void ReadBytes(std::span<const uint8_t> file, ReadBudget& budget);
     void ReadBytes(std::span<const uint8_t> file);
 
     ZNLayout Layout() const { return m_layout; }
@@ -47,7 +51,7 @@ public:
 private:
     void Clear();
     // Reads a whole file given as bytes that owner keeps alive.
-    void ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner);
+    void ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner, ReadBudget& budget);
     // The frames' icons keep referring into the payload: nothing is copied.
     void ParsePayload(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner);
 
