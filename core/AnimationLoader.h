@@ -37,3 +37,11 @@ TDocument LoadCursorAnimation(std::span<const uint8_t> file, ReadBudget& budget,
                               const std::function<void()>& onReducing = {});
 TDocument LoadZNAnimation(std::span<const uint8_t> file, const std::function<void()>& onReducing = {});
 TDocument LoadCursorAnimation(std::span<const uint8_t> file, const std::function<void()>& onReducing = {});
+
+// The document's first frame alone, with the information fields, as the
+// file's kind reads it: for a ZN file only as much of the payload is
+// inflated as the header and the first frame take, and the later frames are
+// neither read nor checked; a cursor is parsed whole, as its frame records
+// need, but only its first frame is imported. The frame is the one
+// LoadAnimationAs gives first.
+TDocument LoadFirstFrame(AnimationKind kind, const std::string& path, ReadBudget& budget);

@@ -1,5 +1,6 @@
 #include "core/Conversion.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -20,6 +21,8 @@ void ForEachFramePixel(int sourceWidth, int sourceHeight, Visit visit) {
 }
 
 const Rgba kTransparent{0, 0, 0, 0};
+// Pixels are handled as 32-bit words whose low byte is the first in memory.
+static_assert(std::endian::native == std::endian::little, "pixel words assume a little-endian machine");
 // The key colour as the low three bytes of a pixel's word in memory order.
 constexpr uint32_t kKeyWord = uint32_t(kKeyColour.r) | uint32_t(kKeyColour.g) << 8 | uint32_t(kKeyColour.b) << 16;
 
