@@ -145,6 +145,31 @@ TEST_F(LoadAnimationFiles, ChoosesTheReaderByExtension) {
     EXPECT_THROW(LoadAnimation((m_dir / "missing.zn").string()), EFOpenError);
 }
 
+TEST_F(LoadAnimationFiles, FirstFrameIsTheFullReadsFirstAndCostsOnlyWhatItNeeds) {
+    ZNBuilder many;
+    many.currentHeader(3000, 3.0, 7, "T", "A");
+    for (int i = 0; i < 3000; ++i) many.frame(12 + i, BuildIcon(SampleFrame(), i % 2 ? 4 : 24));
+    auto zn = many.compressed();
+    const auto cursor = SampleCursor({OffColourIcon(), BuildIcon(SampleFrame())});
+    for (const auto& path : {Write("many.zn", zn), Write("two.ani", cursor)}) {
+        ReadBudget whole, first;
+        const TDocument all = LoadAnimation(path, whole);
+        const TDocument one = LoadFirstFrame(KindOfPath(path), path, first);
+        ASSERT_EQ(one.Count(), 1) << path;
+        EXPECT_EQ(one.title, all.title);
+        EXPECT_EQ(one.authorName, all.authorName);
+        EXPECT_EQ(one.categoryIndex, all.categoryIndex);
+        EXPECT_EQ(one.FrameAt(1).rate, all.FrameAt(1).rate);
+        EXPECT_EQ(one.FrameAt(1).icon->image(), all.FrameAt(1).icon->image());
+        EXPECT_LT(first.spent(), whole.spent()) << path;
+    }
+    // Damage after the first frame is not reached.
+    zn.resize(zn.size() / 2);
+    ReadBudget budget;
+    EXPECT_EQ(LoadFirstFrame(AnimationKind::ZN, Write("half.zn", zn), budget).FrameAt(1).rate, 12);
+    EXPECT_LT(budget.spent(), zn.size() + 100'000) << "inflated past the first frame";
+}
+
 // ---- Hostile files -----------------------------------------------------------
 // The crafted files of tests/builders/HostileFiles.h, opened from disk as
 // Open and `zntool convert` do, listed as `zntool info` does and read for a
