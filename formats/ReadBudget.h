@@ -14,7 +14,10 @@ class ReadBudget {
 public:
     // One unit is about the cost of handling one byte; a pixel costs four.
     static constexpr uint64_t kPixel = 4;
-    // Far above what any real animation costs to read.
+    // Far above what any real animation costs (32767 frames: under 100 M),
+    // and at the slowest path measured, inflating highly compressible data at
+    // 3 ns a unit on a 2-core EPYC, 1.6 s: the rest of 2 s is for work done
+    // once per read.
     static constexpr uint64_t kCeiling = uint64_t(512) << 20;
 
     explicit ReadBudget(uint64_t ceiling = kCeiling) : m_ceiling(ceiling) {}
