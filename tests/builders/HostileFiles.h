@@ -105,11 +105,13 @@ inline Bytes ZNOfIcons(const std::vector<Bytes>& icons) {
     return zn.compressed();
 }
 
-// A cursor of these icons, each frame at rate 10.
+// A cursor of these icons, each frame at rate 10, with a title and a
+// creator so that it converts as it stands.
 inline Bytes CursorOfIcons(const std::vector<Bytes>& icons) {
     std::vector<Bytes> chunks;
     for (const Bytes& icon : icons) chunks.push_back(Chunk("icon", icon));
-    return Riff("ACON", {HeaderChunk({.frames = int32_t(icons.size())}), List("fram", chunks)});
+    return Riff("ACON", {List("INFO", {Chunk("INAM", Text("Crafted")), Chunk("IART", Text("Zintra"))}),
+                         HeaderChunk({.frames = int32_t(icons.size())}), List("fram", chunks)});
 }
 
 // The sample frame as a 16×16 PNG entry after `chunks` zTXt chunks that
