@@ -178,9 +178,13 @@ Payload Inflate(std::span<const uint8_t> file, ReadBudget& budget) {
     return inflation.Whole();
 }
 
-// A deflate stream that ends however the write leaves.
+// A deflate stream that ends however the write leaves; it stays where it
+// was made, as an inflate stream does.
 struct Deflation {
     z_stream stream{};
+    Deflation() = default;
+    Deflation(const Deflation&) = delete;
+    Deflation& operator=(const Deflation&) = delete;
     ~Deflation() { deflateEnd(&stream); }
 };
 
