@@ -259,8 +259,8 @@ void TZNFile::ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const voi
 }
 
 void TZNFile::ReadFirstFrame(const std::string& path, ReadBudget& budget) {
-    Clear();
     auto file = ReadFileBytes(path, kMaxZNFile);
+    Clear();
     budget.charge(file.size(), "reading a ZN file");
     TZNFile result;
     if (file.size() >= 2 && AsText(std::span(file).first(2)) == kMagic) {
