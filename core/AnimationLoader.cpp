@@ -1,6 +1,7 @@
 #include "core/AnimationLoader.h"
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_map>
 
 #include "core/Conversion.h"
@@ -9,8 +10,6 @@
 #include "formats/ZNFile.h"
 
 namespace {
-
-constexpr double kPerFrameRatesVersion = 3.0;  // category, own rates, no reduction
 
 void RequireFrames(int count) {
     // A file without frames, or with more than 16-bit frame numbers reach,
@@ -22,7 +21,49 @@ void Notify(const std::function<void()>& onReducing) {
     if (onReducing) onReducing();
 }
 
-TDocument FromZN(const TZNFile& file, const std::function<void()>& onReducing) {
+// Imports the frames of one file, each stored image once: frames whose icon
+// bytes are equal byte for byte get copies of the first one's import. The
+// hashing and the comparing are charged like any other reading of bytes.
+class FrameImporter {
+public:
+    FrameImporter(bool reduce, ReadBudget& budget)
+        : m_reduce(reduce), m_budget(budget), m_imported(0, Hash{&budget}, Equal{&budget}) {}
+
+    std::unique_ptr<TFrameIcon> Import(const TFrameIcon& stored) {
+        const std::span<const uint8_t> bytes = stored.empty() ? std::span<const uint8_t>() : stored.bytes();
+        const TFrameIcon*& earlier = m_imported[{reinterpret_cast<const char*>(bytes.data()), bytes.size()}];
+        if (earlier) {
+            m_budget.chargePixels(kFrameSize * kFrameSize, "copying a frame");
+            return TFrameIcon::Built(earlier->image());
+        }
+        auto icon = ImportFrameIcon(stored, m_reduce, m_budget);
+        earlier = icon.get();
+        return icon;
+    }
+
+private:
+    struct Hash {
+        ReadBudget* budget;
+        size_t operator()(std::string_view bytes) const {
+            budget->charge(bytes.size(), "comparing frames");
+            return std::hash<std::string_view>()(bytes);
+        }
+    };
+    struct Equal {
+        ReadBudget* budget;
+        bool operator()(std::string_view a, std::string_view b) const {
+            budget->charge(a.size(), "comparing frames");
+            return a == b;
+        }
+    };
+
+    bool m_reduce;
+    ReadBudget& m_budget;
+    // The imported icons live in the document, which outlives the importer.
+    std::unordered_map<std::string_view, const TFrameIcon*, Hash, Equal> m_imported;
+};
+
+TDocument FromZN(const TZNFile& file, ReadBudget& budget, const std::function<void()>& onReducing) {
     RequireFrames(file.FrameCount());
     const bool current = file.Version() >= kPerFrameRatesVersion;
     TDocument document;
@@ -35,26 +76,22 @@ TDocument FromZN(const TZNFile& file, const std::function<void()>& onReducing) {
     else Notify(onReducing);
     document.copyright = file.Copyright();
     document.comments = file.Comments();
-    for (int i = 0; i < file.FrameCount(); ++i)
-        document.AppendFrame(ImportFrameIcon(file.Icon(i), !current), file.Rate(i));
+    FrameImporter importer(!current, budget);
+    for (int i = 0; i < file.FrameCount(); ++i) document.AppendFrame(importer.Import(file.Icon(i)), file.Rate(i));
     return document;
 }
 
-TDocument FromCursor(const TAnimatedCursorImage& cursor) {
+// frames: how many of the cursor's frames become the document's.
+TDocument FromCursor(const TAnimatedCursorImage& cursor, ReadBudget& budget, int frames = kMaxFrames) {
     RequireFrames(cursor.FrameCount());
     TDocument document;
     document.ClearDocument();
     document.title = cursor.Title();
     document.authorName = cursor.Creator();
-    // Records showing one stored image give equal frames: it is imported
-    // once and copied, however many records show it.
-    std::unordered_map<const uint8_t*, const TFrameIcon*> imported;
-    for (int i = 0; i < cursor.FrameCount(); ++i) {
+    FrameImporter importer(true, budget);
+    for (int i = 0; i < std::min(cursor.FrameCount(), frames); ++i) {
         const TIconFrame frame = cursor.Frame(i);
-        const TFrameIcon*& earlier = imported[frame.image.bytes().data()];
-        auto icon = earlier ? TFrameIcon::Built(earlier->image()) : ImportFrameIcon(frame.image, true);
-        earlier = icon.get();
-        document.AppendFrame(std::move(icon), frame.rate);
+        document.AppendFrame(importer.Import(frame.image), frame.rate);
     }
     return document;
 }
@@ -72,35 +109,76 @@ AnimationKind KindOfPath(const std::string& path) {
     return AnimationKind::Other;
 }
 
-TDocument LoadZNAnimation(std::span<const uint8_t> file, const std::function<void()>& onReducing) {
+TDocument LoadZNAnimation(std::span<const uint8_t> file, ReadBudget& budget,
+                          const std::function<void()>& onReducing) {
     TZNFile reader;
-    reader.ReadBytes(file);
-    return FromZN(reader, onReducing);
+    reader.ReadBytes(file, budget);
+    return FromZN(reader, budget, onReducing);
+}
+
+TDocument LoadCursorAnimation(std::span<const uint8_t> file, ReadBudget& budget,
+                              const std::function<void()>& onReducing) {
+    Notify(onReducing);
+    TAnimatedCursorImage reader;
+    reader.ReadCursorBytes(file, budget);
+    return FromCursor(reader, budget);
+}
+
+TDocument LoadZNAnimation(std::span<const uint8_t> file, const std::function<void()>& onReducing) {
+    ReadBudget budget;
+    return LoadZNAnimation(file, budget, onReducing);
 }
 
 TDocument LoadCursorAnimation(std::span<const uint8_t> file, const std::function<void()>& onReducing) {
-    Notify(onReducing);
-    TAnimatedCursorImage reader;
-    reader.ReadCursorBytes(file);
-    return FromCursor(reader);
+    ReadBudget budget;
+    return LoadCursorAnimation(file, budget, onReducing);
+}
+
+TDocument LoadAnimation(const std::string& path, ReadBudget& budget, const std::function<void()>& onReducing) {
+    return LoadAnimationAs(KindOfPath(path), path, budget, onReducing);
 }
 
 TDocument LoadAnimation(const std::string& path, const std::function<void()>& onReducing) {
-    return LoadAnimationAs(KindOfPath(path), path, onReducing);
+    ReadBudget budget;
+    return LoadAnimation(path, budget, onReducing);
 }
 
 TDocument LoadAnimationAs(AnimationKind kind, const std::string& path, const std::function<void()>& onReducing) {
+    ReadBudget budget;
+    return LoadAnimationAs(kind, path, budget, onReducing);
+}
+
+TDocument LoadAnimationAs(AnimationKind kind, const std::string& path, ReadBudget& budget,
+                          const std::function<void()>& onReducing) {
     switch (kind) {
     case AnimationKind::ZN: {
         TZNFile reader;
-        reader.Read(path);
-        return FromZN(reader, onReducing);
+        reader.Read(path, budget);
+        return FromZN(reader, budget, onReducing);
     }
     case AnimationKind::AnimatedCursor: {
         Notify(onReducing);
         TAnimatedCursorImage reader;
-        reader.ReadCursorFile(path);
-        return FromCursor(reader);
+        reader.ReadCursorFile(path, budget);
+        return FromCursor(reader, budget);
+    }
+    case AnimationKind::Other:
+        break;
+    }
+    throw EReadError(messages::kStreamRead);
+}
+
+TDocument LoadFirstFrame(AnimationKind kind, const std::string& path, ReadBudget& budget) {
+    switch (kind) {
+    case AnimationKind::ZN: {
+        TZNFile reader;
+        reader.ReadFirstFrame(path, budget);
+        return FromZN(reader, budget, {});
+    }
+    case AnimationKind::AnimatedCursor: {
+        TAnimatedCursorImage reader;
+        reader.ReadCursorFile(path, budget);
+        return FromCursor(reader, budget, 1);
     }
     case AnimationKind::Other:
         break;

@@ -1,5 +1,6 @@
 #include "core/Conversion.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -20,6 +21,8 @@ void ForEachFramePixel(int sourceWidth, int sourceHeight, Visit visit) {
 }
 
 const Rgba kTransparent{0, 0, 0, 0};
+// Pixels are handled as 32-bit words whose low byte is the first in memory.
+static_assert(std::endian::native == std::endian::little, "pixel words assume a little-endian machine");
 // The key colour as the low three bytes of a pixel's word in memory order.
 constexpr uint32_t kKeyWord = uint32_t(kKeyColour.r) | uint32_t(kKeyColour.g) << 8 | uint32_t(kKeyColour.b) << 16;
 
@@ -81,12 +84,12 @@ std::unique_ptr<TFrameIcon> ReduceColours(Picture& picture) {
     return MakeFrameIcon(picture);
 }
 
-std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce) {
+std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce, ReadBudget& budget) {
     if (icon.empty()) return MakeFrameIcon(Picture());
     // Each pixel as rendering over the key colour and then reducing or
     // making the icon would leave it, worked out in place: what it shows
     // over the key colour, transparent where that is the key colour itself.
-    IconImage image = icon.frameImage();
+    IconImage image = icon.frameImage(budget);
     // Words in memory order: red in the low byte, alpha in the high one.
     Rgba* pixels = image.pixels.data();
     uint32_t words[kFramePixels];
@@ -111,6 +114,11 @@ std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce)
         for (int i = 0; i < kFramePixels; ++i) pixels[i] = {colours[i].r, colours[i].g, colours[i].b, pixels[i].alpha};
     }
     return TFrameIcon::Built(std::move(image));
+}
+
+std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce) {
+    ReadBudget budget;
+    return ImportFrameIcon(icon, reduce, budget);
 }
 
 bool PasteFrame(const Picture& pasted, Picture& working) {

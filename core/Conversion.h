@@ -36,6 +36,7 @@ std::unique_ptr<TFrameIcon> ReduceColours(Picture& picture);
 // RenderFrameIcon over the key colour, then ReduceColours or MakeFrameIcon,
 // but a loaded icon is only sampled (TFrameIcon::frameImage), never decoded
 // whole or kept decoded.
+std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce, ReadBudget& budget);
 std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce);
 
 // Writes a pasted picture of any size into the 16×16 working bitmap: scaled

@@ -14,13 +14,12 @@ namespace {
 
 constexpr size_t kChunkHeaderBytes = 8;  // 4-byte ID and 32-bit size
 constexpr size_t kFourCCBytes = 4;       // form and list types
-// The "anih" header: nine 32-bit words, of which the reader uses four.
+// The "anih" header: nine 32-bit words (size, frames, steps, width,
+// height, bits per pixel, planes, default rate, flags).
 constexpr size_t kHeaderBytes = 36;
-constexpr size_t kFrameCountAt = 4;
-constexpr size_t kStepCountAt = 8;
-constexpr size_t kDefaultRateAt = 28;
-constexpr size_t kFlagsAt = 32;
 constexpr uint32_t kFlagIconFrames = 1;  // frames are icon or cursor resources
+// What walking one chunk costs beyond its bytes: the frame list's work.
+constexpr uint64_t kChunkUnits = 16;
 // The kind word of an icon resource (bytes 2-3): 1 icon, 2 cursor.
 constexpr size_t kKindAt = 2;
 constexpr uint16_t kKindIcon = 1;
@@ -36,9 +35,27 @@ bool Is(std::span<const uint8_t> id, const char (&literal)[5]) {
     return std::memcmp(id.data(), literal, kFourCCBytes) == 0;
 }
 
-int32_t WordAt(const std::array<uint8_t, kHeaderBytes>& header, size_t at) {
-    return int32_t(uint32_t(header[at]) | uint32_t(header[at + 1]) << 8 |
-                   uint32_t(header[at + 2]) << 16 | uint32_t(header[at + 3]) << 24);
+// The header words the reader uses.
+struct AniHeader {
+    int32_t frames = 0;
+    int32_t steps = 0;
+    int32_t defaultRate = 0;
+    uint32_t flags = 0;
+};
+
+// A header chunk's 36 bytes over the one before: a shorter chunk leaves the
+// rest as it was, a longer one's extra bytes are ignored.
+AniHeader ReadAniHeader(std::span<const uint8_t> data, std::array<uint8_t, kHeaderBytes>& bytes) {
+    std::copy_n(data.begin(), std::min(data.size(), kHeaderBytes), bytes.begin());
+    ByteReader in(bytes.data(), bytes.size());
+    AniHeader header;
+    in.skip(4);  // its own size, which the chunk's size overrides
+    header.frames = in.i32le();
+    header.steps = in.i32le();
+    in.skip(16);  // width, height, bits per pixel, planes: the images say
+    header.defaultRate = in.i32le();
+    header.flags = in.u32le();
+    return header;
 }
 
 struct ChunkHeader {
@@ -51,8 +68,8 @@ struct ChunkHeader {
 class CursorParser {
 public:
     // Kind words are mended in place, so the parser needs its own copy.
-    explicit CursorParser(std::vector<uint8_t>& file)
-        : m_file(file), m_in(file), m_frames(int64_t(file.size() / kMinImageChunkBytes) + 1) {}
+    CursorParser(std::vector<uint8_t>& file, ReadBudget& budget)
+        : m_file(file), m_in(file), m_budget(budget), m_frames(int64_t(file.size() / kMinImageChunkBytes) + 1) {}
 
     void Parse() {
         // The RIFF size is ignored: chunks past the form's declared end count too.
@@ -64,6 +81,7 @@ public:
         while (ReadChunkHeader(chunk) && HandleChunk(chunk)) {}
 
         records = m_frames.Finish(std::min<int64_t>(kMaxCursorFrames, int64_t(m_file.size())));
+        m_budget.charge(records.size() * sizeof(CursorFrameList::Record), "listing an animated cursor's frames");
         if (records.empty()) Fail();
     }
 
@@ -76,6 +94,7 @@ private:
     // False when fewer than 8 bytes are left.
     bool ReadChunkHeader(ChunkHeader& chunk) {
         if (m_in.remaining() < kChunkHeaderBytes) return false;
+        m_budget.charge(kChunkHeaderBytes + kChunkUnits, "walking an animated cursor's chunks");
         chunk.id = m_in.bytes(kFourCCBytes);
         chunk.size = m_in.u32le();
         // Negative as a signed size: it would move the reading backwards.
@@ -95,17 +114,12 @@ private:
 
     bool ReadHeader(const ChunkHeader& chunk) {
         if (m_in.remaining() < chunk.size) return false;
-        const auto data = m_in.bytes(chunk.size);
-        // A shorter header leaves the rest as it was; a longer one's extra
-        // bytes are skipped.
-        std::copy_n(data.begin(), std::min(data.size(), kHeaderBytes), m_header.begin());
+        m_header = ReadAniHeader(m_in.bytes(chunk.size), m_headerBytes);
         if (chunk.size & 1) m_in.skipClamped(1);
 
-        if (!(uint32_t(WordAt(m_header, kFlagsAt)) & kFlagIconFrames) || WordAt(m_header, kStepCountAt) == 0)
-            Fail();
+        if (!(m_header.flags & kFlagIconFrames) || m_header.steps == 0) Fail();
         // Every header appends, numbering its records from 0 again.
-        if (const int32_t count = WordAt(m_header, kFrameCountAt); count > 0)
-            m_frames.AppendRun(count, DefaultRate());
+        if (m_header.frames > 0) m_frames.AppendRun(m_header.frames, m_header.defaultRate);
         return true;
     }
 
@@ -198,6 +212,7 @@ private:
                 // only as far as its own bytes go.
                 const size_t length = std::min<size_t>(sub.size, kMaxTextChars);
                 if (m_in.remaining() < length) return;
+                m_budget.charge(length, "reading an animated cursor's text");
                 const auto text = m_in.bytes(length);
                 std::copy(text.begin(), text.end(), buffer->begin());
                 m_in.skipClamped(sub.padded() - length);
@@ -208,18 +223,25 @@ private:
         }
     }
 
-    int32_t DefaultRate() const { return WordAt(m_header, kDefaultRateAt); }
+    int32_t DefaultRate() const { return m_header.defaultRate; }
 
     std::vector<uint8_t>& m_file;
     ByteReader m_in;
+    ReadBudget& m_budget;
     CursorFrameList m_frames;
-    std::array<uint8_t, kHeaderBytes> m_header{};
+    std::array<uint8_t, kHeaderBytes> m_headerBytes{};  // as the header chunks left them
+    AniHeader m_header;
     int64_t m_sequenceChunks = 0;
 };
 
 }  // namespace
 
 void TAnimatedCursorImage::ReadCursorFile(const std::string& path) {
+    ReadBudget budget;
+    ReadCursorFile(path, budget);
+}
+
+void TAnimatedCursorImage::ReadCursorFile(const std::string& path, ReadBudget& budget) {
     std::vector<uint8_t> bytes;
     try {
         bytes = ReadFileBytes(path, kMaxCursorFileBytes);
@@ -229,18 +251,24 @@ void TAnimatedCursorImage::ReadCursorFile(const std::string& path) {
         Clear();
         throw;
     }
-    Read(std::make_shared<std::vector<uint8_t>>(std::move(bytes)));
+    Read(std::make_shared<std::vector<uint8_t>>(std::move(bytes)), budget);
 }
 
 void TAnimatedCursorImage::ReadCursorBytes(std::span<const uint8_t> bytes) {
-    Read(std::make_shared<std::vector<uint8_t>>(bytes.begin(), bytes.end()));
+    ReadBudget budget;
+    ReadCursorBytes(bytes, budget);
 }
 
-void TAnimatedCursorImage::Read(std::shared_ptr<std::vector<uint8_t>> file) {
+void TAnimatedCursorImage::ReadCursorBytes(std::span<const uint8_t> bytes, ReadBudget& budget) {
+    Read(std::make_shared<std::vector<uint8_t>>(bytes.begin(), bytes.end()), budget);
+}
+
+void TAnimatedCursorImage::Read(std::shared_ptr<std::vector<uint8_t>> file, ReadBudget& budget) {
     // An empty file is not parsed and replaces nothing.
     if (file->empty()) return;
+    budget.charge(file->size(), "reading an animated cursor");
     try {
-        CursorParser parser(*file);
+        CursorParser parser(*file, budget);
         parser.Parse();
         m_frames = std::move(parser.records);
         m_images = std::move(parser.images);

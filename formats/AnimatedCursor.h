@@ -13,6 +13,7 @@
 
 #include "formats/CursorFrameList.h"
 #include "formats/FrameIcon.h"
+#include "formats/ReadBudget.h"
 
 // One frame record as read: the stored image it shows (several records
 // may show one image) and its rate.
@@ -33,8 +34,11 @@ public:
     // (what was held is kept); EReadError "Stream read error" when it is
     // not a usable animated cursor (the reader is then empty). A file of 0
     // bytes succeeds and changes nothing.
+    // The read's work is charged to budget; without one, to its own.
+    void ReadCursorFile(const std::string& path, ReadBudget& budget);
     void ReadCursorFile(const std::string& path);
     // The same for bytes already in memory.
+    void ReadCursorBytes(std::span<const uint8_t> bytes, ReadBudget& budget);
     void ReadCursorBytes(std::span<const uint8_t> bytes);
 
     std::string Title() const { return BufferText(m_title); }
@@ -59,7 +63,7 @@ public:
 
 private:
     static std::string BufferText(const TextBuffer& buffer);
-    void Read(std::shared_ptr<std::vector<uint8_t>> file);
+    void Read(std::shared_ptr<std::vector<uint8_t>> file, ReadBudget& budget);
     void Clear();
 
     std::shared_ptr<const std::vector<uint8_t>> m_file;

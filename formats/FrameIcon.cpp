@@ -116,10 +116,10 @@ ChosenImage ChooseImage(std::span<const uint8_t> bytes, uint16_t deviceColours) 
 // A PNG cut short by the end of the icon fails in the decoder.
 bool IsPngEntry(const ChosenImage& chosen) { return IsPng(chosen.data.available()); }
 
-IconImage DecodePngEntry(const ChosenImage& chosen) {
+IconImage DecodePngEntry(const ChosenImage& chosen, ReadBudget& budget) {
     const int width = chosen.directoryWidth ? chosen.directoryWidth : kMaxIconSide;
     const int height = chosen.directoryHeight ? chosen.directoryHeight : kMaxIconSide;
-    IconImage image = DecodePngImage(chosen.data.available(), {uint32_t(width), uint32_t(height)});
+    IconImage image = DecodePngImage(chosen.data.available(), {uint32_t(width), uint32_t(height)}, budget);
     if (image.width != width || image.height != height) throw EInvalidGraphic(messages::kInvalidIcon);
     for (Rgba& p : image.pixels)
         if (p.alpha == 0) p = {};  // transparent pixels hold black, as in bitmap entries
@@ -375,15 +375,25 @@ std::span<const uint8_t> TFrameIcon::bytes() const {
     return *m_encoded;
 }
 
-const IconImage& TFrameIcon::image() const {
+const IconImage& TFrameIcon::image(ReadBudget& budget) const {
     if (m_state == State::Empty) throw EInvalidGraphic(messages::kInvalidIcon);
-    if (!m_image) m_image = DecodeFrameIcon(m_loaded);
+    if (!m_image) m_image = DecodeFrameIcon(m_loaded, budget);
     return *m_image;
 }
 
+const IconImage& TFrameIcon::image() const {
+    ReadBudget budget;
+    return image(budget);
+}
+
+IconImage TFrameIcon::frameImage(ReadBudget& budget) const {
+    if (m_state == State::Loaded && !m_image) return SampleFrameIcon(m_loaded, budget);
+    return ScaleToFrame(image(budget));
+}
+
 IconImage TFrameIcon::frameImage() const {
-    if (m_state == State::Loaded && !m_image) return SampleFrameIcon(m_loaded);
-    return ScaleToFrame(image());
+    ReadBudget budget;
+    return frameImage(budget);
 }
 
 namespace {
@@ -461,19 +471,29 @@ std::vector<uint8_t> EncodeFrameIcon(const IconImage& image) {
     return out;
 }
 
-IconImage DecodeFrameIcon(std::span<const uint8_t> bytes, uint16_t deviceColours) {
+IconImage DecodeFrameIcon(std::span<const uint8_t> bytes, ReadBudget& budget, uint16_t deviceColours) {
     const ChosenImage chosen = ChooseImage(bytes, deviceColours);
     if (chosen.standard) return StandardApplicationIcon();
-    if (IsPngEntry(chosen)) return DecodePngEntry(chosen);
+    if (IsPngEntry(chosen)) return DecodePngEntry(chosen, budget);
     return DecodeBitmap(chosen.data);
 }
 
-IconImage SampleFrameIcon(std::span<const uint8_t> bytes, uint16_t deviceColours) {
+IconImage SampleFrameIcon(std::span<const uint8_t> bytes, ReadBudget& budget, uint16_t deviceColours) {
     const ChosenImage chosen = ChooseImage(bytes, deviceColours);
     if (chosen.standard) return StandardApplicationIcon();  // 16×16 already
     // A PNG entry is decoded whole (at most 256×256) and then scaled.
-    if (IsPngEntry(chosen)) return ScaleToFrame(DecodePngEntry(chosen));
+    if (IsPngEntry(chosen)) return ScaleToFrame(DecodePngEntry(chosen, budget));
     return SampleBitmap(chosen.data);
+}
+
+IconImage DecodeFrameIcon(std::span<const uint8_t> bytes, uint16_t deviceColours) {
+    ReadBudget budget;
+    return DecodeFrameIcon(bytes, budget, deviceColours);
+}
+
+IconImage SampleFrameIcon(std::span<const uint8_t> bytes, uint16_t deviceColours) {
+    ReadBudget budget;
+    return SampleFrameIcon(bytes, budget, deviceColours);
 }
 
 IconImage ScaleToFrame(const IconImage& image) {

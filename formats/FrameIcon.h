@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formats/Colours.h"
+#include "formats/ReadBudget.h"
 #include "formats/UninitialisedAllocator.h"
 
 // One decoded pixel. alpha 0 is transparent and 255 opaque; only 32-bit
@@ -64,12 +65,15 @@ public:
     // The bytes to store: encoded once for a built icon, the loaded bytes
     // unchanged for a loaded one. An empty icon fails with EInvalidGraphic.
     std::span<const uint8_t> bytes() const;
-    // The image: a built icon's own, a loaded icon's decoded on first use.
+    // The image: a built icon's own, a loaded icon's decoded on first use,
+    // charged to the read's budget (or, without one, to a budget of its own).
     // An empty icon fails with EInvalidGraphic.
+    const IconImage& image(ReadBudget& budget) const;
     const IconImage& image() const;
     // The image brought to 16×16 by FrameSourceIndex: a built icon's own, a
     // loaded icon's sampled from its bytes without decoding it whole or
     // keeping anything. An empty icon fails with EInvalidGraphic.
+    IconImage frameImage(ReadBudget& budget) const;
     IconImage frameImage() const;
 
 private:
@@ -87,13 +91,16 @@ TFrameIcon LoadFrameIcon(std::span<const uint8_t> bytes, std::shared_ptr<const v
 // The 318 bytes of a built 16×16 icon.
 std::vector<uint8_t> EncodeFrameIcon(const IconImage& image);
 // The image a loaded icon's bytes hold, chosen for a display with
-// deviceColours colours (0: true colour).
-IconImage DecodeFrameIcon(std::span<const uint8_t> bytes, uint16_t deviceColours = 0);
+// deviceColours colours (0: true colour), charged to the read's budget.
+IconImage DecodeFrameIcon(std::span<const uint8_t> bytes, ReadBudget& budget, uint16_t deviceColours = 0);
 // Exactly ScaleToFrame(DecodeFrameIcon(bytes, deviceColours)), but a stored
 // bitmap of any other size than 16×16 is not decoded: only the 256 pixels
 // the rule takes are read from its rows and mask (a 32-bit image's alpha
 // channel is still scanned, as it decides whether alpha counts). Entries of
 // any other kind are decoded whole and scaled.
+IconImage SampleFrameIcon(std::span<const uint8_t> bytes, ReadBudget& budget, uint16_t deviceColours = 0);
+// The same for an icon read alone, on a budget of its own.
+IconImage DecodeFrameIcon(std::span<const uint8_t> bytes, uint16_t deviceColours = 0);
 IconImage SampleFrameIcon(std::span<const uint8_t> bytes, uint16_t deviceColours = 0);
 // Any image brought to 16×16 by FrameSourceIndex; an image without pixels
 // gives a wholly transparent one.

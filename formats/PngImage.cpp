@@ -41,13 +41,14 @@ std::optional<PngSize> PngImageSize(std::span<const uint8_t> bytes) {
     return PngSize{reader.image().width, reader.image().height};
 }
 
-IconImage DecodePngImage(std::span<const uint8_t> bytes, PngLimits limits) {
+IconImage DecodePngImage(std::span<const uint8_t> bytes, PngLimits limits, ReadBudget& budget) {
     PngReader reader(bytes);
     png_image& png = reader.image();
     if (!reader.ok() || png.width == 0 || png.height == 0 || png.width > limits.maxWidth ||
         png.height > limits.maxHeight)
         throw EInvalidGraphic(messages::kInvalidIcon);
     static_assert(sizeof(Rgba) == 4, "decoded straight into the pixels");
+    budget.chargePixels(uint64_t(png.width) * png.height, "decoding a PNG picture");
     png.format = PNG_FORMAT_RGBA;
     IconImage image{int(png.width), int(png.height), {}};
     image.pixels.resize(size_t(png.width) * png.height);

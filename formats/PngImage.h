@@ -7,6 +7,7 @@
 #include <span>
 
 #include "formats/FrameIcon.h"
+#include "formats/ReadBudget.h"
 
 struct PngSize {
     uint32_t width = 0;
@@ -25,4 +26,4 @@ std::optional<PngSize> PngImageSize(std::span<const uint8_t> bytes);
 // The whole image, any PNG colour type and depth, as 8-bit RGBA (straight
 // alpha). EInvalidGraphic "Icon image is not valid" when the bytes do not
 // decode or the image lies outside the limits.
-IconImage DecodePngImage(std::span<const uint8_t> bytes, PngLimits limits);
+IconImage DecodePngImage(std::span<const uint8_t> bytes, PngLimits limits, ReadBudget& budget);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <stdexcept>
 #include <string_view>
 #include <zlib.h>
 
@@ -18,7 +19,6 @@ namespace {
 constexpr std::string_view kMagic = "ZN";
 constexpr std::string_view kCurrentTag = "FIL";  // bytes 2..4 of a current-layout payload
 constexpr double kWrittenVersion = 3.0;
-constexpr double kPerFrameRatesVersion = 3.0;  // from here on: category and per-frame rates
 constexpr uint8_t kWrittenSpeed = 5;
 constexpr int32_t kWrittenIconSize = int32_t(kFrameIconBytes);
 
@@ -82,52 +82,111 @@ uint8_t LegacyRate(int32_t speedCode) {
 
 using Payload = UninitialisedVector<uint8_t>;
 
-// Inflates straight into the payload buffer, which zlib fills itself.
-Payload Inflate(std::span<const uint8_t> file) {
-    z_stream stream{};
-    if (inflateInit(&stream) != Z_OK) throw EDecompressionError(messages::kInflate);
-    stream.next_in = const_cast<Bytef*>(file.data());
-    stream.avail_in = uInt(file.size());
-
-    // ZN payloads shrink about fourfold; reserving ahead saves regrowing.
-    Payload payload;
-    size_t size = 0;
-    auto grow = [&payload](size_t to) {
-        payload.reserve(to);  // exactly: resize alone may take up to twice as much
-        payload.resize(to);
-    };
-    grow(std::min(kMaxZNPayload, std::max<size_t>(file.size() * 8, 4096)));
-    int status = Z_OK;
-    while (status == Z_OK) {
-        if (size == payload.size()) {
-            // Grown by doubling, but never past the cap: a stream that
-            // inflates further is refused.
-            if (size == kMaxZNPayload) {
-                uint8_t probe;
-                stream.next_out = &probe;
-                stream.avail_out = 1;
-                status = inflate(&stream, Z_NO_FLUSH);
-                if (stream.avail_out == 0) {
-                    inflateEnd(&stream);
-                    throw EReadError(messages::kStreamRead);
-                }
-                break;
-            }
-            grow(std::min(kMaxZNPayload, 2 * size));
-        }
-        const auto room = uInt(std::min<size_t>(payload.size() - size, UINT32_MAX));
-        stream.next_out = payload.data() + size;
-        stream.avail_out = room;
-        status = inflate(&stream, Z_NO_FLUSH);
-        size += room - stream.avail_out;
-    }
-    // Z_BUF_ERROR here means the input ended inside the stream.
-    const bool complete = status == Z_STREAM_END && stream.avail_in == 0;
-    inflateEnd(&stream);
-    if (!complete) throw EDecompressionError(messages::kInflate);
-    payload.resize(size);
-    return payload;
+// What zlib says went wrong, for the cause of an error.
+std::string ZlibCause(const char* doing, const z_stream& stream, int status) {
+    return std::string(doing) + ": " + (stream.msg ? stream.msg : zError(status));
 }
+
+// A failing zlib call as the user sees it: memory it could not get is the
+// system's, anything else is damage in the file.
+[[noreturn]] void FailInflating(const z_stream& stream, int status) {
+    if (status == Z_MEM_ERROR) throw EOutOfResources(messages::kOutOfResources, ZlibCause("inflating", stream, status));
+    throw EDecompressionError(messages::kInflate, "not a ZN file, or its compressed data is damaged");
+}
+
+// Inflates a file's stream step by step straight into the payload buffer,
+// which zlib fills itself, and ends the stream however the read leaves.
+// zlib's state points back at its z_stream, so the stream stays where it
+// was made: neither copied nor moved.
+class Inflation {
+public:
+    Inflation(std::span<const uint8_t> file, size_t firstBuffer) : m_firstBuffer(firstBuffer) {
+        if (const int status = inflateInit(&m_stream); status != Z_OK) FailInflating(m_stream, status);
+        m_stream.next_in = const_cast<Bytef*>(file.data());
+        m_stream.avail_in = uInt(file.size());
+    }
+    ~Inflation() { inflateEnd(&m_stream); }
+    Inflation(const Inflation&) = delete;
+    Inflation& operator=(const Inflation&) = delete;
+
+    // Inflates until the payload holds wanted bytes (at most the cap) or
+    // the stream stops; true once it has stopped.
+    bool InflateTo(size_t wanted, ReadBudget& budget) {
+        while (m_status == Z_OK && m_size < wanted) {
+            if (m_size == m_payload.size()) Grow(std::min(wanted, std::max(2 * m_size, m_firstBuffer)));
+            const auto room = uInt(std::min<size_t>(m_payload.size() - m_size, UINT32_MAX));
+            m_stream.next_out = m_payload.data() + m_size;
+            m_stream.avail_out = room;
+            m_status = inflate(&m_stream, Z_NO_FLUSH);
+            m_size += room - m_stream.avail_out;
+            budget.charge(room - m_stream.avail_out, "inflating a ZN file");
+        }
+        return m_status != Z_OK;
+    }
+
+    // Whether the stream would give a byte more than it has: one past the cap.
+    bool HasMore() {
+        if (m_status != Z_OK) return false;
+        uint8_t probe;
+        m_stream.next_out = &probe;
+        m_stream.avail_out = 1;
+        m_status = inflate(&m_stream, Z_NO_FLUSH);
+        return m_stream.avail_out == 0;
+    }
+
+    std::span<const uint8_t> Inflated() const { return {m_payload.data(), m_size}; }
+
+    // The payload once the whole stream, and nothing after it, has been read.
+    Payload Whole() {
+        // Z_BUF_ERROR here means the input ended inside the stream.
+        if (m_status != Z_STREAM_END || m_stream.avail_in != 0) FailInflating(m_stream, m_status);
+        return Taken();
+    }
+    // The payload so far, whether or not the stream was read to its end.
+    Payload Taken() {
+        m_payload.resize(m_size);
+        return std::move(m_payload);
+    }
+    // A stream that stopped on damage rather than at its end.
+    bool Failed() const { return m_status != Z_OK && m_status != Z_STREAM_END; }
+    void Fail() const { FailInflating(m_stream, m_status); }
+
+private:
+    void Grow(size_t to) {
+        m_payload.reserve(to);  // exactly: resize alone may take up to twice as much
+        m_payload.resize(to);
+    }
+
+    z_stream m_stream{};
+    size_t m_firstBuffer;
+    Payload m_payload;
+    size_t m_size = 0;
+    int m_status = Z_OK;
+};
+
+// ZN payloads shrink about fourfold; reserving ahead saves regrowing.
+size_t FirstBuffer(std::span<const uint8_t> file) {
+    return std::min(kMaxZNPayload, std::max<size_t>(file.size() * 8, 4096));
+}
+
+Payload Inflate(std::span<const uint8_t> file, ReadBudget& budget) {
+    Inflation inflation(file, FirstBuffer(file));
+    // Grown by doubling, but never past the cap: a stream that inflates
+    // further is refused.
+    if (!inflation.InflateTo(kMaxZNPayload, budget) && inflation.HasMore())
+        throw EReadError(messages::kStreamRead, "the compressed data inflates past the 64 MiB a ZN file may hold");
+    return inflation.Whole();
+}
+
+// A deflate stream that ends however the write leaves; it stays where it
+// was made, as an inflate stream does.
+struct Deflation {
+    z_stream stream{};
+    Deflation() = default;
+    Deflation(const Deflation&) = delete;
+    Deflation& operator=(const Deflation&) = delete;
+    ~Deflation() { deflateEnd(&stream); }
+};
 
 void PutU8(std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); }
 void PutI32(std::vector<uint8_t>& out, int32_t value) {
@@ -157,38 +216,83 @@ bool IsBlank(std::string_view text) {
     return true;
 }
 
-void TZNFile::Read(const std::string& path) {
+void TZNFile::Read(const std::string& path, ReadBudget& budget) {
     auto file = std::make_shared<const std::vector<uint8_t>>(ReadFileBytes(path, kMaxZNFile));
-    ReadOwned(*file, file);
+    ReadOwned(*file, file, budget);
 }
 
-void TZNFile::ReadBytes(std::span<const uint8_t> file) {
+void TZNFile::Read(const std::string& path) {
+    ReadBudget budget;
+    Read(path, budget);
+}
+
+void TZNFile::ReadBytes(std::span<const uint8_t> file, ReadBudget& budget) {
     // Only an uncompressed file is its own payload and needs keeping.
     if (file.size() >= 2 && AsText(file.first(2)) == kMagic) {
         auto copy = std::make_shared<const std::vector<uint8_t>>(file.begin(), file.end());
-        ReadOwned(*copy, copy);
+        ReadOwned(*copy, copy, budget);
     } else {
-        ReadOwned(file, nullptr);
+        ReadOwned(file, nullptr, budget);
     }
 }
 
-void TZNFile::ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner) {
+void TZNFile::ReadBytes(std::span<const uint8_t> file) {
+    ReadBudget budget;
+    ReadBytes(file, budget);
+}
+
+void TZNFile::ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner, ReadBudget& budget) {
     Clear();
+    budget.charge(file.size(), "reading a ZN file");
     // Parse into a fresh reader so that a failure leaves nothing behind.
     TZNFile result;
     const bool raw = file.size() >= 2 && AsText(file.first(2)) == kMagic;
     if (raw) {
         result.m_layout = ZNLayout::Uncompressed;
-        result.ParsePayload(file, owner);
+        result.ParsePayload(file, owner, kMaxFrames);
     } else {
         result.m_layout = ZNLayout::Compressed;
-        const auto payload = std::make_shared<const Payload>(Inflate(file));
-        result.ParsePayload(*payload, payload);
+        const auto payload = std::make_shared<const Payload>(Inflate(file, budget));
+        result.ParsePayload(*payload, payload, kMaxFrames);
     }
     *this = std::move(result);
 }
 
-void TZNFile::ParsePayload(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner) {
+void TZNFile::ReadFirstFrame(const std::string& path, ReadBudget& budget) {
+    auto file = ReadFileBytes(path, kMaxZNFile);
+    Clear();
+    budget.charge(file.size(), "reading a ZN file");
+    TZNFile result;
+    if (file.size() >= 2 && AsText(std::span(file).first(2)) == kMagic) {
+        auto owned = std::make_shared<const std::vector<uint8_t>>(std::move(file));
+        result.m_layout = ZNLayout::Uncompressed;
+        result.ParsePayload(*owned, owned, 1);
+        *this = std::move(result);
+        return;
+    }
+    // Inflated in growing steps until the header and the first frame are
+    // there: a step that ends inside them reads as a short payload.
+    constexpr size_t kFirstStep = 4096;
+    Inflation inflation(file, kFirstStep);
+    for (size_t wanted = kFirstStep;; wanted = std::min(kMaxZNPayload, 2 * wanted)) {
+        const bool stopped = inflation.InflateTo(wanted, budget);
+        try {
+            TZNFile probe;
+            probe.ParsePayload(inflation.Inflated(), nullptr, 1);
+            break;
+        } catch (const EReadError&) {
+            if (stopped && inflation.Failed()) inflation.Fail();
+            if (stopped || wanted == kMaxZNPayload) throw;
+        }
+    }
+    const auto payload = std::make_shared<const Payload>(inflation.Taken());
+    result.m_layout = ZNLayout::Compressed;
+    result.ParsePayload(*payload, payload, 1);
+    *this = std::move(result);
+}
+
+void TZNFile::ParsePayload(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner,
+                           int32_t maxFrames) {
     ByteReader in(payload);
     if (AsText(in.bytes(kMagic.size())) != kMagic) throw EZNError(messages::kNotZN);
     const auto tag = in.bytes(kCurrentTag.size());
@@ -216,10 +320,13 @@ void TZNFile::ParsePayload(std::span<const uint8_t> payload, const std::shared_p
     }
     if (count <= 0) return;
     // Frame numbers are 16-bit, and every frame needs at least its header
-    // bytes: both bound what a count can make us allocate.
+    // bytes: both bound what a count can make us allocate. A read of the
+    // first frames alone has not got the later frames' bytes to count.
     const size_t perFrame = m_layout == ZNLayout::Legacy ? size_t(iconSize > 0 ? iconSize : 1) : 8;
-    if (count > kMaxFrames || size_t(count) > in.remaining() / perFrame)
-        throw EReadError(messages::kStreamRead);
+    if (count > kMaxFrames) throw EReadError(messages::kStreamRead, "more frames than an animation can number");
+    if (count <= maxFrames && size_t(count) > in.remaining() / perFrame)
+        throw EReadError(messages::kStreamRead, "more frames announced than the file holds");
+    count = std::min(count, maxFrames);
 
     m_icons.reserve(size_t(count));
     if (m_layout != ZNLayout::Legacy) m_rates.reserve(size_t(count));
@@ -276,15 +383,30 @@ std::vector<uint8_t> ZNPayload(const ZNContent& content) {
     return out;
 }
 
-std::vector<uint8_t> EncodeZNFile(const ZNContent& content) {
-    const std::vector<uint8_t> payload = ZNPayload(content);
-    uLongf size = compressBound(uLong(payload.size()));
-    std::vector<uint8_t> file(size);
-    if (compress2(file.data(), &size, payload.data(), uLong(payload.size()), Z_BEST_COMPRESSION) != Z_OK)
-        throw EWriteError(messages::kStreamRead);
-    file.resize(size);
+std::vector<uint8_t> CompressZNPayload(std::span<const uint8_t> payload, ZlibAllocate allocate) {
+    Deflation deflation;
+    z_stream& stream = deflation.stream;
+    stream.zalloc = allocate;
+    constexpr int kWindowBits = 15, kMemoryLevel = 8;  // zlib's defaults, as compress2 uses
+    int status = deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, kWindowBits, kMemoryLevel, Z_DEFAULT_STRATEGY);
+    std::vector<uint8_t> file;
+    if (status == Z_OK) {
+        // One call does it all: the buffer holds the bound of any stream.
+        file.resize(deflateBound(&stream, uLong(payload.size())));
+        stream.next_in = const_cast<Bytef*>(payload.data());
+        stream.avail_in = uInt(payload.size());
+        stream.next_out = file.data();
+        stream.avail_out = uInt(file.size());
+        status = deflate(&stream, Z_FINISH);
+    }
+    if (status == Z_MEM_ERROR)
+        throw EOutOfResources(messages::kOutOfResources, ZlibCause("compressing the animation", stream, status));
+    if (status != Z_STREAM_END) throw std::logic_error(ZlibCause("compressing the animation", stream, status));
+    file.resize(stream.total_out);
     return file;
 }
+
+std::vector<uint8_t> EncodeZNFile(const ZNContent& content) { return CompressZNPayload(ZNPayload(content)); }
 
 void WriteZNFile(const std::string& path, const ZNContent& content) {
     // Everything is encoded before the disk is touched, so a frame that

@@ -9,11 +9,15 @@
 #include <vector>
 
 #include "formats/FrameIcon.h"
+#include "formats/ReadBudget.h"
 
 // Frame numbers are 16-bit signed in the editor, so no animation has more.
 inline constexpr int kMaxFrames = 32767;
 // Stored in place of an empty e-mail, homepage or comments field.
 inline constexpr std::string_view kEmptyMarker = "~x";
+// From this version on a file has a category and per-frame rates, and its
+// colours are taken as they are.
+inline constexpr double kPerFrameRatesVersion = 3.0;
 // Text with leading and trailing characters of code 0..32 removed is empty.
 bool IsBlank(std::string_view text);
 
@@ -24,9 +28,16 @@ class TZNFile {
 public:
     // Reads a whole file. EFOpenError when it cannot be opened; every other
     // failure as its own exception (nothing read survives a failure).
+    // The read's work is charged to budget; without one, to its own.
+    void Read(const std::string& path, ReadBudget& budget);
     void Read(const std::string& path);
     // Reads a file's bytes already in memory.
+    void ReadBytes(std::span<const uint8_t> file, ReadBudget& budget);
     void ReadBytes(std::span<const uint8_t> file);
+    // Reads the fields and the first frame, inflating no more of the file
+    // than they take: what a thumbnail shows. Frames after the first are
+    // neither read nor checked.
+    void ReadFirstFrame(const std::string& path, ReadBudget& budget);
 
     ZNLayout Layout() const { return m_layout; }
     double Version() const { return m_version; }
@@ -47,9 +58,11 @@ public:
 private:
     void Clear();
     // Reads a whole file given as bytes that owner keeps alive.
-    void ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner);
+    void ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner, ReadBudget& budget);
     // The frames' icons keep referring into the payload: nothing is copied.
-    void ParsePayload(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner);
+    // At most maxFrames frames are read.
+    void ParsePayload(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner,
+                      int32_t maxFrames);
 
     ZNLayout m_layout = ZNLayout::Compressed;
     double m_version = 0;
@@ -77,6 +90,11 @@ struct ZNContent {
 std::vector<uint8_t> ZNPayload(const ZNContent& content);
 // The whole file: the payload through zlib at level 9.
 std::vector<uint8_t> EncodeZNFile(const ZNContent& content);
+// The payload through zlib at level 9, which takes its memory from allocate
+// (by default its own; a test can make it fail). EOutOfResources when zlib
+// cannot get the memory it needs.
+using ZlibAllocate = void* (*)(void* opaque, unsigned items, unsigned size);
+std::vector<uint8_t> CompressZNPayload(std::span<const uint8_t> payload, ZlibAllocate allocate = nullptr);
 // Writes the file so that a failure leaves an existing file as it was.
 void WriteZNFile(const std::string& path, const ZNContent& content);
 

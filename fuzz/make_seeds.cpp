@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "builders/GifBuilder.h"
+#include "builders/HostileFiles.h"
 #include "builders/IconBuilder.h"
 #include "builders/RiffBuilder.h"
 #include "builders/ZNBuilder.h"
@@ -79,6 +80,22 @@ int main(int argc, char** argv) {
           ZNBuilder().currentHeader(2, 2.0).frame(10, icons[1]).frame(5, icons[6]).compressed());
 
     Write(root / "ani", "cursor.ani", SampleCursor(icons));
+
+    // The crafted files of the memory and time tests, as regression inputs,
+    // all under the harnesses' 1 MiB. Those whose every mutation would take
+    // the fuzzer a second are scaled down to what still goes over the
+    // ceiling, or past the time-out, if the reader stops doing less work:
+    // 2000 frames decoded each would cost 500 M units, 4 GiB past the last
+    // rows would take minutes to inflate.
+    Write(root / "zn", "text-chunks-1000.zn", TextFloodZN(1000));
+    Write(root / "zn", "text-chunks-100.zn", TextFloodZN(100));
+    Write(root / "ani", "text-chunks-100.ani", TextFloodCursor(100));
+    Write(root / "zn", "gib-past-last-row-4.zn", TrailingDataZN(4, 1024));
+    Write(root / "ani", "gib-past-last-row.ani", TrailingDataCursor(1024));
+    Write(root / "zn", "one-entry-2000-frames.zn", SharedEntryZN(2000, EnlargedSample(256), {}));
+    Write(root / "zn", "one-16bit-interlaced-entry-2000-frames.zn",
+          SharedEntryZN(2000, Black(256), {.sixteenBit = true, .interlaced = true}));
+    Write(root / "zn", "hollow-icons-8000.zn", HollowZN(8000));
 
     // Every disposal, transparency, a local table, interlace, a frame
     // partly outside the screen and a comment.

@@ -1,13 +1,15 @@
 #pragma once
 // Small files crafted to make a reader spend memory and time: icons that
-// announce far more pixels than they hold, and cursors whose chunks announce
-// or touch millions of frame records. Shared by the memory tests and the
-// benchmarks.
+// announce far more pixels than they hold, cursors whose chunks announce or
+// touch millions of frame records, and PNG entries that inflate far past
+// what their pixels need. Shared by the memory tests, the benchmarks and the
+// fuzzers' seeds.
 #include <climits>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "builders/HostilePngs.h"
 #include "builders/IconBuilder.h"
 #include "builders/RiffBuilder.h"
 #include "builders/ZNBuilder.h"
@@ -81,6 +83,65 @@ inline Bytes HeaderFlood() {
     const Bytes images = List("fram", icons);
     file.insert(file.end(), images.begin(), images.end());
     return file;
+}
+
+// ---- PNG entries -------------------------------------------------------------
+
+// The sample frame enlarged to size×size: every frame samples back to it.
+// mark changes a pixel no sampling takes, so that entries can differ.
+inline IconImage EnlargedSample(int size, uint8_t mark = 0) {
+    const IconImage frame = SampleFrame();
+    const int scale = size / kFrameSize;
+    IconImage image = MakeImage(size, size, [&](int x, int y) { return frame.at(x / scale, y / scale); });
+    if (scale > 1) image.pixels[size_t(size) + 1].r = mark;
+    return image;
+}
+
+// A current ZN file of these icons, each frame at rate 10.
+inline Bytes ZNOfIcons(const std::vector<Bytes>& icons) {
+    ZNBuilder zn;
+    zn.currentHeader(int32_t(icons.size()));
+    for (const Bytes& icon : icons) zn.frame(10, icon);
+    return zn.compressed();
+}
+
+// A cursor of these icons, each frame at rate 10, with a title and a
+// creator so that it converts as it stands.
+inline Bytes CursorOfIcons(const std::vector<Bytes>& icons) {
+    std::vector<Bytes> chunks;
+    for (const Bytes& icon : icons) chunks.push_back(Chunk("icon", icon));
+    return Riff("ACON", {List("INFO", {Chunk("INAM", Text("Crafted")), Chunk("IART", Text("Zintra"))}),
+                         HeaderChunk({.frames = int32_t(icons.size())}), List("fram", chunks)});
+}
+
+// The sample frame as a 16×16 PNG entry after `chunks` zTXt chunks that
+// inflate to 7.9 MB of text each: in a ZN file 12 KB for 1000 chunks, 1.5 KB
+// for 100; in a cursor 771 KB for 100.
+inline Bytes TextFloodIcon(int chunks) {
+    return HostilePngIcon(SampleFrame(), {.textChunks = chunks, .textBytes = 7'900'000});
+}
+inline Bytes TextFloodZN(int chunks) { return ZNOfIcons({TextFloodIcon(chunks)}); }
+inline Bytes TextFloodCursor(int chunks) { return CursorOfIcons({TextFloodIcon(chunks)}); }
+
+// frames different 256×256 entries whose pixel streams go on for
+// trailingMiB MiB of zeros past the last row: 64 of 1 GiB each fill the ZN
+// payload's 64 MiB in 117 KB; one in a cursor is 1 MiB.
+inline std::vector<Bytes> TrailingDataIcons(int frames, size_t trailingMiB) {
+    std::vector<Bytes> icons;
+    for (int i = 0; i < frames; ++i)
+        icons.push_back(HostilePngIcon(EnlargedSample(256, uint8_t(i)), {.trailingMiB = trailingMiB}));
+    return icons;
+}
+inline Bytes TrailingDataZN(int frames, size_t trailingMiB) { return ZNOfIcons(TrailingDataIcons(frames, trailingMiB)); }
+inline Bytes TrailingDataCursor(size_t trailingMiB) { return CursorOfIcons(TrailingDataIcons(1, trailingMiB)); }
+
+// frames frames showing one 256×256 RGBA entry of the image: 183 KB for
+// 32767 frames of the enlarged sample, 16-bit and interlaced ones of black.
+inline Bytes SharedEntryZN(int frames, const IconImage& image, const HostilePng& how) {
+    return ZNOfIcons(std::vector<Bytes>(size_t(frames), HostilePngIcon(image, how)));
+}
+inline IconImage Black(int size) {
+    return MakeImage(size, size, [](int, int) { return Opaque(kStandardColours[kBlack]); });
 }
 
 }  // namespace test

@@ -145,15 +145,41 @@ TEST_F(LoadAnimationFiles, ChoosesTheReaderByExtension) {
     EXPECT_THROW(LoadAnimation((m_dir / "missing.zn").string()), EFOpenError);
 }
 
+TEST_F(LoadAnimationFiles, FirstFrameIsTheFullReadsFirstAndCostsOnlyWhatItNeeds) {
+    ZNBuilder many;
+    many.currentHeader(3000, 3.0, 7, "T", "A");
+    for (int i = 0; i < 3000; ++i) many.frame(12 + i, BuildIcon(SampleFrame(), i % 2 ? 4 : 24));
+    auto zn = many.compressed();
+    const auto cursor = SampleCursor({OffColourIcon(), BuildIcon(SampleFrame())});
+    for (const auto& path : {Write("many.zn", zn), Write("two.ani", cursor)}) {
+        ReadBudget whole, first;
+        const TDocument all = LoadAnimation(path, whole);
+        const TDocument one = LoadFirstFrame(KindOfPath(path), path, first);
+        ASSERT_EQ(one.Count(), 1) << path;
+        EXPECT_EQ(one.title, all.title);
+        EXPECT_EQ(one.authorName, all.authorName);
+        EXPECT_EQ(one.categoryIndex, all.categoryIndex);
+        EXPECT_EQ(one.FrameAt(1).rate, all.FrameAt(1).rate);
+        EXPECT_EQ(one.FrameAt(1).icon->image(), all.FrameAt(1).icon->image());
+        EXPECT_LT(first.spent(), whole.spent()) << path;
+    }
+    // Damage after the first frame is not reached.
+    zn.resize(zn.size() / 2);
+    ReadBudget budget;
+    EXPECT_EQ(LoadFirstFrame(AnimationKind::ZN, Write("half.zn", zn), budget).FrameAt(1).rate, 12);
+    EXPECT_LT(budget.spent(), zn.size() + 100'000) << "inflated past the first frame";
+}
+
 // ---- Hostile files -----------------------------------------------------------
 // The crafted files of tests/builders/HostileFiles.h, opened from disk as
-// Open and `zntool convert` do, and listed as `zntool info` does, each in a
-// child process: its address space is capped so that a reader that runs
-// away fails there rather than on the machine, and its peak resident memory
-// is checked against the aim of 256 MiB.
+// Open and `zntool convert` do, listed as `zntool info` does and read for a
+// thumbnail, each in a child process: its address space is capped so that a
+// reader that runs away fails there rather than on the machine, and its
+// peak resident memory and CPU time are checked against the aims of 256 MiB
+// and 2 s.
 
-// Under AddressSanitizer the address space cannot be capped and its own
-// memory would count, so only the outcomes are checked there.
+// Under AddressSanitizer the address space cannot be capped, its own memory
+// would count and everything runs slower, so only the outcomes are checked.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;
 #elif defined(__has_feature)
@@ -169,6 +195,7 @@ constexpr bool kSanitized = false;
 struct Bounded {
     std::string report;  // what work returned, or its error
     long peakMiB = 0;
+    double cpuSeconds = 0;
 };
 
 Bounded RunBounded(const std::function<std::string()>& work) {
@@ -179,6 +206,9 @@ Bounded RunBounded(const std::function<std::string()>& work) {
         ::close(pipe[0]);
         const rlimit cap{rlim_t(1) << 30, rlim_t(1) << 30};
         if (!kSanitized) ::setrlimit(RLIMIT_AS, &cap);
+        // A reader that runs away is stopped rather than waited for.
+        const rlimit cpu{kSanitized ? 120u : 10u, kSanitized ? 120u : 10u};
+        ::setrlimit(RLIMIT_CPU, &cpu);
         std::string report;
         try {
             report = work();
@@ -200,6 +230,8 @@ Bounded RunBounded(const std::function<std::string()>& work) {
     ::wait4(pid, &status, 0, &usage);
     if (!WIFEXITED(status)) result.report += " (the child died)";
     result.peakMiB = usage.ru_maxrss / 1024;
+    auto seconds = [](timeval t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    result.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
     return result;
 }
 
@@ -211,8 +243,7 @@ std::string Summary(int count, const std::set<std::string>& kinds) {
     return text;
 }
 
-std::string OpenSummary(const std::string& path) {
-    const TDocument d = LoadAnimation(path);
+std::string DocumentSummary(const TDocument& d) {
     const IconImage black = MakeImage(16, 16, [](int, int) { return Opaque(kStandardColours[kBlack]); });
     std::set<std::string> kinds;
     for (int n = 1; n <= d.Count(); ++n) {
@@ -223,16 +254,24 @@ std::string OpenSummary(const std::string& path) {
     return Summary(d.Count(), kinds);
 }
 
+std::string OpenSummary(const std::string& path) { return DocumentSummary(LoadAnimation(path)); }
+
+std::string ThumbnailSummary(const std::string& path) {
+    ReadBudget budget;
+    return DocumentSummary(LoadFirstFrame(KindOfPath(path), path, budget));
+}
+
 std::string InfoSummary(const std::string& path) {
     std::set<std::string> kinds;
+    ReadBudget budget;
     if (KindOfPath(path) == AnimationKind::ZN) {
         TZNFile file;
-        file.Read(path);
+        file.Read(path, budget);
         for (int i = 0; i < file.FrameCount(); ++i) kinds.insert("rate " + std::to_string(file.Rate(i)));
         return Summary(file.FrameCount(), kinds);
     }
     TAnimatedCursorImage cursor;
-    cursor.ReadCursorFile(path);
+    cursor.ReadCursorFile(path, budget);
     for (int32_t i = 0; i < cursor.FrameCount(); ++i) kinds.insert("rate " + std::to_string(cursor.FrameRate(i)));
     return Summary(cursor.FrameCount(), kinds);
 }
@@ -243,21 +282,24 @@ struct HostileCase {
     Bytes (*build)();
     const char* opened;  // the document's summary, or the error
     const char* listed;
+    const char* shown;   // the thumbnail's one frame
 };
 
 void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
 
 class HostileFile : public LoadAnimationFiles, public ::testing::WithParamInterface<HostileCase> {};
 
-TEST_P(HostileFile, OpensAsBeforeWithinTheMemoryAim) {
+TEST_P(HostileFile, ReadsAsBeforeWithinTheAims) {
     const std::string path = Write(GetParam().file, GetParam().build());
     using Work = std::string (*)(const std::string&);
     for (auto [work, expected] : {std::pair<Work, const char*>{OpenSummary, GetParam().opened},
-                                  {InfoSummary, GetParam().listed}}) {
+                                  {InfoSummary, GetParam().listed},
+                                  {ThumbnailSummary, GetParam().shown}}) {
         const Bounded run = RunBounded([&, work = work] { return work(path); });
         EXPECT_EQ(run.report, expected);
         if (!kSanitized) {
             EXPECT_LE(run.peakMiB, 256) << run.report;
+            EXPECT_LE(run.cpuSeconds, 2.0) << run.report;
         }
     }
 }
@@ -266,16 +308,32 @@ INSTANTIATE_TEST_SUITE_P(
     Crafted, HostileFile,
     ::testing::Values(
         HostileCase{"HollowIconsInAZNFile", "hollow.zn", [] { return HollowZN(kMaxFrames); },
-                    "32767 frames: rate 10 black", "32767 frames: rate 10"},
+                    "32767 frames: rate 10 black", "32767 frames: rate 10", "1 frames: rate 10 black"},
         HostileCase{"FewerHollowIconsInAZNFile", "hollow8000.zn", [] { return HollowZN(8000); },
-                    "8000 frames: rate 10 black", "8000 frames: rate 10"},
+                    "8000 frames: rate 10 black", "8000 frames: rate 10", "1 frames: rate 10 black"},
         HostileCase{"HollowIconsInACursor", "hollow.ani", [] { return HollowCursor(kMaxFrames); },
-                    "32767 frames: rate 10 black", "32767 frames: rate 10"},
-        HostileCase{"RateChunkOf16MValues", "rates.ani", RateFlood, "1 frames: rate 7 sample", "1 frames: rate 7"},
+                    "32767 frames: rate 10 black", "32767 frames: rate 10", "1 frames: rate 10 black"},
+        HostileCase{"RateChunkOf16MValues", "rates.ani", RateFlood, "1 frames: rate 7 sample", "1 frames: rate 7",
+                    "1 frames: rate 7 sample"},
         HostileCase{"FiveMillionSequenceChunks", "seq.ani", SequenceFlood, "1 frames: rate 10 sample",
-                    "1 frames: rate 10"},
+                    "1 frames: rate 10", "1 frames: rate 10 sample"},
         HostileCase{"SevenHundredThousandHeaders", "anih.ani", HeaderFlood, "error: Stream read error",
-                    "error: Stream read error"}),
+                    "error: Stream read error", "error: Stream read error"},
+        HostileCase{"ThousandTextChunksOf8MBInAZNFile", "text1000.zn", [] { return TextFloodZN(1000); },
+                    "1 frames: rate 10 sample", "1 frames: rate 10", "1 frames: rate 10 sample"},
+        HostileCase{"HundredTextChunksOf8MBInAZNFile", "text100.zn", [] { return TextFloodZN(100); },
+                    "1 frames: rate 10 sample", "1 frames: rate 10", "1 frames: rate 10 sample"},
+        HostileCase{"HundredTextChunksOf8MBInACursor", "text100.ani", [] { return TextFloodCursor(100); },
+                    "1 frames: rate 10 sample", "1 frames: rate 10", "1 frames: rate 10 sample"},
+        HostileCase{"GiBPastTheLastRowIn64Frames", "trailing.zn", [] { return TrailingDataZN(64, 1024); },
+                    "64 frames: rate 10 sample", "64 frames: rate 10", "1 frames: rate 10 sample"},
+        HostileCase{"GiBPastTheLastRowInACursor", "trailing.ani", [] { return TrailingDataCursor(1024); },
+                    "1 frames: rate 10 sample", "1 frames: rate 10", "1 frames: rate 10 sample"},
+        HostileCase{"OnePngEntryIn32767Frames", "shared.zn", [] { return SharedEntryZN(kMaxFrames, EnlargedSample(256), {}); },
+                    "32767 frames: rate 10 sample", "32767 frames: rate 10", "1 frames: rate 10 sample"},
+        HostileCase{"OneInterlaced16BitEntryIn32767Frames", "shared16.zn",
+                    [] { return SharedEntryZN(kMaxFrames, Black(256), {.sixteenBit = true, .interlaced = true}); },
+                    "32767 frames: rate 10 black", "32767 frames: rate 10", "1 frames: rate 10 black"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -118,6 +118,25 @@ TEST(AnimatedCursorForm, FailedReadLeavesTheReaderEmpty) {
     EXPECT_EQ(reader.Title(), "");
 }
 
+TEST(AnimatedCursorForm, ChargesTheReadsBudgetForEveryChunkItWalks) {
+    // Many empty chunks: the walk costs beyond the bytes it copies.
+    std::vector<Bytes> chunks(1000, Chunk("junk", {}));
+    chunks.push_back(HeaderChunk({}));
+    chunks.push_back(Fram({1}));
+    const Bytes file = Ani(chunks);
+    ReadBudget enough;
+    TAnimatedCursorImage reader;
+    reader.ReadCursorBytes(file, enough);
+    ReadBudget bytesOnly(file.size() + 1000);
+    try {
+        reader.ReadCursorBytes(file, bytesOnly);
+        FAIL() << "the walk was not charged";
+    } catch (const EReadError& e) {
+        EXPECT_STREQ(e.what(), "Stream read error");
+        EXPECT_NE(e.cause().find("walking an animated cursor's chunks"), std::string::npos) << e.cause();
+    }
+}
+
 TEST(AnimatedCursorForm, TypicalCursorGivesOneFramePerStoredImage) {
     const auto reader = Read(test::SampleCursor({IconOf(4), IconOf(9), IconOf(4)}));
     EXPECT_EQ(Shown(reader), (std::vector<int>{4, 9, 4}));

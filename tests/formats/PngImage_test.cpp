@@ -7,6 +7,11 @@
 
 namespace {
 
+IconImage DecodePngImage(std::span<const uint8_t> bytes, PngLimits limits) {
+    ReadBudget budget;
+    return ::DecodePngImage(bytes, limits, budget);
+}
+
 IconImage Gradient(int width, int height) {
     IconImage image{width, height, {}};
     for (int y = 0; y < height; ++y)

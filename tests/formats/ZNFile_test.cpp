@@ -102,6 +102,17 @@ TEST(ZNWriter, RefusesAFrameWithoutAnImage) {
     }
 }
 
+TEST(ZNWriter, ReportsMemoryZlibCannotGetAsOutOfResources) {
+    const auto payload = ZNPayload(SmallDocument());
+    try {
+        CompressZNPayload(payload, [](void*, unsigned, unsigned) -> void* { return nullptr; });
+        FAIL() << "compressed without memory";
+    } catch (const EOutOfResources& e) {
+        EXPECT_STREQ(e.what(), "Out of system resources");
+        EXPECT_EQ(e.cause(), "compressing the animation: insufficient memory");
+    }
+}
+
 // --- Reading ----------------------------------------------------------------
 
 TEST(ZNReader, ReadsBackWhatWasWritten) {
@@ -209,6 +220,11 @@ TEST(ZNReader, ReportsEachKindOfDamage) {
     const auto good = ZNPayload(SmallDocument());
     EXPECT_EQ(ReadError<EZNError>(ZNBuilder::Compress({'X', 'N', 'F'})), "This is not a valid ZN File.");
     EXPECT_EQ(ReadError<EDecompressionError>({'Q', 'Q', 'Q', 'Q'}), "error");
+    try {
+        TZNFile().ReadBytes(std::vector<uint8_t>{'Q', 'Q'});
+    } catch (const EDecompressionError& e) {
+        EXPECT_EQ(e.cause(), "not a ZN file, or its compressed data is damaged");
+    }
     EXPECT_EQ(ReadError<EDecompressionError>({}), "error");
 
     auto truncated = ZNBuilder::Compress(good);
@@ -253,6 +269,19 @@ TEST(ZNReader, StopsInflatingAtThePayloadCap) {
     const std::vector<uint8_t> zeros(kMaxZNPayload + 1, 0);
     const std::vector<uint8_t> bomb = ZNBuilder::Compress(zeros);
     EXPECT_EQ(ReadError<EReadError>(bomb), "Stream read error");
+}
+
+TEST(ZNReader, StopsInflatingWhereItsBudgetEnds) {
+    // The zlib stream is ended on the way out (a leak under the sanitizers).
+    const auto file = ZNBuilder::Compress(std::vector<uint8_t>(1 << 20, 0));
+    ReadBudget budget(100'000);
+    try {
+        TZNFile().ReadBytes(file, budget);
+        FAIL() << "inflated past the budget";
+    } catch (const EReadError& e) {
+        EXPECT_STREQ(e.what(), "Stream read error");
+        EXPECT_NE(e.cause().find("inflating a ZN file"), std::string::npos) << e.cause();
+    }
 }
 
 TEST(ZNReader, FramelessFilesHaveNoFirstRate) {

@@ -32,8 +32,9 @@ std::string CategoryName(uint8_t index) {
 std::string Optional(const std::string& field) { return field == kEmptyMarker ? std::string() : field; }
 
 AnimationInfo ReadZN(const std::string& path) {
+    ReadBudget budget;  // one per file
     TZNFile file;
-    file.Read(path);
+    file.Read(path, budget);
     AnimationInfo info;
     info.path = path;
     info.layout = LayoutName(file.Layout());
@@ -44,15 +45,16 @@ AnimationInfo ReadZN(const std::string& path) {
     info.homepage = Optional(file.Homepage());
     info.copyright = file.Copyright();
     info.comments = Optional(file.Comments());
-    // Below 3.0 Open ignores the category byte, and so do we.
-    info.category = CategoryName(file.Version() >= 3.0 ? file.Category() : kNoCategory);
+    // Before per-frame rates Open ignores the category byte, and so do we.
+    info.category = CategoryName(file.Version() >= kPerFrameRatesVersion ? file.Category() : kNoCategory);
     for (int i = 0; i < file.FrameCount(); ++i) info.rates.push_back(file.Rate(i));
     return info;
 }
 
 AnimationInfo ReadCursor(const std::string& path) {
+    ReadBudget budget;  // one per file
     TAnimatedCursorImage cursor;
-    cursor.ReadCursorFile(path);
+    cursor.ReadCursorFile(path, budget);
     AnimationInfo info;
     info.path = path;
     info.layout = "animated cursor";

@@ -81,7 +81,8 @@ TDocument LoadPngStrip(std::span<const uint8_t> bytes, int32_t rate) {
 
     IconImage strip;
     try {
-        strip = DecodePngImage(bytes, {size->width, size->height});
+        ReadBudget budget;
+        strip = DecodePngImage(bytes, {size->width, size->height}, budget);
     } catch (const EInvalidGraphic&) {
         Fail("the PNG's image data is damaged");
     }

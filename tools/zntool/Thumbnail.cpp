@@ -12,8 +12,10 @@ namespace {
 TDocument ReadAnimation(const std::string& path) {
     // A file manager knows a ZN file by its content too, and may hand over
     // a copy under another name: anything but a cursor is read as ZN.
+    // Only the first frame is shown, so only what it needs is read.
     const bool cursor = KindOfPath(path) == AnimationKind::AnimatedCursor;
-    return LoadAnimationAs(cursor ? AnimationKind::AnimatedCursor : AnimationKind::ZN, path);
+    ReadBudget budget;
+    return LoadFirstFrame(cursor ? AnimationKind::AnimatedCursor : AnimationKind::ZN, path, budget);
 }
 
 }  // namespace
