@@ -29,9 +29,6 @@ constexpr size_t kLegacySpeedWidth = 2;
 constexpr size_t kLegacyCountWidth = 2;
 constexpr size_t kLegacyTitleWidth = 12;
 
-// A compressed file larger than this could not inflate within the cap.
-constexpr size_t kMaxZNFile = kMaxZNPayload + (size_t(1) << 20);
-
 std::string_view AsText(std::span<const uint8_t> bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }

@@ -101,3 +101,5 @@ void WriteZNFile(const std::string& path, const ZNContent& content);
 // The payload cap: far above any real animation, low enough that a hostile
 // stream cannot exhaust memory.
 inline constexpr size_t kMaxZNPayload = size_t(64) << 20;
+// A compressed file larger than this could not inflate within the cap.
+inline constexpr size_t kMaxZNFile = kMaxZNPayload + (size_t(1) << 20);

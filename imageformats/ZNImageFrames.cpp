@@ -11,8 +11,6 @@
 namespace {
 
 constexpr uint8_t kMagic[] = {'Z', 'N'};
-// The payload cap and room for zlib's framing: no longer file can be read.
-constexpr size_t kMaxZNFileBytes = kMaxZNPayload + (size_t(1) << 20);
 
 bool StartsWithMagic(std::span<const uint8_t> bytes) {
     return bytes.size() >= sizeof kMagic && std::equal(std::begin(kMagic), std::end(kMagic), bytes.begin());
@@ -26,7 +24,7 @@ int FrameDelayMs(int32_t rate) {
 }
 
 void GatherZNBytes(std::vector<uint8_t>& gathered, std::span<const uint8_t> more) {
-    if (more.size() > kMaxZNFileBytes - gathered.size())
+    if (more.size() > kMaxZNFile - gathered.size())
         throw EReadError(messages::kStreamRead, "the file is longer than any ZN file");
     gathered.insert(gathered.end(), more.begin(), more.end());
 }
