@@ -99,19 +99,31 @@ void OnInfo(png_structp png, png_infop info) {
     if ((colourType & PNG_COLOR_MASK_ALPHA) == 0 && !png_get_valid(png, info, PNG_INFO_tRNS))
         png_set_add_alpha(png, 255, PNG_FILLER_AFTER);
     png_set_alpha_mode_fixed(png, PNG_ALPHA_PNG, PNG_DEFAULT_sRGB);
-    read.interlaced = png_set_interlace_handling(png) > 1;
+    // Interlaced passes come row by row and are put in place here, as
+    // libpng's own progressive combining garbles 16-bit pictures.
+    read.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
     png_read_update_info(png, info);
     read.width = png_get_image_width(png, info);
     read.height = png_get_image_height(png, info);
     read.haveInfo = true;
 }
 
-void OnRow(png_structp png, png_bytep row, png_uint_32 y, int) {
+// Where the pixels of each interlaced pass lie: first column and row, then steps.
+constexpr uint32_t kPassStart[7][2] = {{0, 0}, {4, 0}, {0, 4}, {2, 0}, {0, 2}, {1, 0}, {0, 1}};
+constexpr uint32_t kPassStep[7][2] = {{8, 8}, {8, 8}, {4, 8}, {4, 4}, {2, 4}, {2, 2}, {1, 2}};
+
+void OnRow(png_structp png, png_bytep row, png_uint_32 y, int pass) {
     PngRead& read = ReadOf(png);
-    if (row == nullptr) return;  // an interlaced pass with nothing new for this row
+    if (row == nullptr) return;
     if (!read.spend(ReadBudget::kPixel * read.width)) png_error(png, "over budget");
+    if (read.interlaced) {  // row y of the pass: every step-th pixel of one image row
+        const uint32_t dx = kPassStep[pass][0], x0 = kPassStart[pass][0];
+        Rgba* out = read.whole + size_t(kPassStart[pass][1] + y * kPassStep[pass][1]) * read.width;
+        for (uint32_t x = x0, i = 0; x < read.width; x += dx, ++i) std::memcpy(out + x, row + 4 * size_t(i), sizeof(Rgba));
+        return;
+    }
     if (read.whole) {
-        png_progressive_combine_row(png, reinterpret_cast<png_bytep>(read.whole + size_t(y) * read.width), row);
+        std::memcpy(read.whole + size_t(y) * read.width, row, size_t(read.width) * sizeof(Rgba));
         return;
     }
     for (int ty = 0; ty < kFrameSize; ++ty) {
@@ -205,8 +217,8 @@ private:
     }
 
     bool rowsComplete() const {
-        return png_get_current_pass_number(m_png) >= 7 ||
-               (!m_read.interlaced && png_get_current_row_number(m_png) >= m_read.height);
+        return m_read.interlaced ? png_get_current_pass_number(m_png) >= 7
+                                 : png_get_current_row_number(m_png) >= m_read.height;
     }
 
     // The next piece: the signature, a whole chunk, or an image data chunk's
