@@ -18,6 +18,8 @@ constexpr uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr size_t kChunkHeaderSize = 8;  // length, then type
 constexpr size_t kChunkCrcSize = 4;
 constexpr uint32_t kImageDataType = 0x49444154;  // "IDAT"
+constexpr uint32_t kProfileType = 0x69434350;    // "iCCP"
+constexpr png_byte kProfileChunk[] = "iCCP";
 // Image data goes to libpng in pieces this long, so that reading stops soon
 // after the last row it needs.
 constexpr size_t kImageDataPiece = 4096;
@@ -75,11 +77,14 @@ void OnError(png_structp png, png_const_charp message) {
 
 void OnWarning(png_structp, png_const_charp) {}
 
-// libpng clears or fills most of what it asks for (an ICC profile is
-// allocated at the size the file announces), so allocations are charged.
+// libpng clears or fills most of what it asks for, so allocations are
+// charged. None a picture needs comes near the cap; above it is an ICC profile
+// announced larger than any, which libpng drops as one it cannot hold.
+constexpr png_alloc_size_t kMaxAllocation = png_alloc_size_t(16) << 20;
+
 png_voidp Allocate(png_structp png, png_alloc_size_t size) {
     auto& read = *static_cast<PngRead*>(png_get_mem_ptr(png));
-    return read.spend(size) ? std::malloc(size) : nullptr;
+    return size <= kMaxAllocation && read.spend(size) ? std::malloc(size) : nullptr;
 }
 
 void Release(png_structp, png_voidp block) { std::free(block); }
@@ -146,13 +151,19 @@ void Configure(png_structp png, PngRead& read, PngLimits limits) {
     png_set_progressive_read_fn(png, &read, OnInfo, OnRow, nullptr);
 }
 
-// Hands libpng one piece (configuring it first when limits are given); false
-// when libpng failed. libpng reports failure by jumping back here, so nothing
-// in this frame has a destructor.
-bool Feed(png_structp png, png_infop info, PngRead& read, const PngLimits* configure, const uint8_t* piece,
-          size_t length) {
+// What to change before a piece.
+struct Settings {
+    const PngLimits* configure = nullptr;  // before the first
+    bool skipProfiles = false;             // once one ICC profile has been read
+};
+
+// Hands libpng one piece; false when libpng failed. libpng reports failure by
+// jumping back here, so nothing in this frame has a destructor.
+bool Feed(png_structp png, png_infop info, PngRead& read, Settings settings, const uint8_t* piece, size_t length) {
     if (setjmp(read.jump)) return false;
-    if (configure) Configure(png, read, *configure);
+    if (settings.configure) Configure(png, read, *settings.configure);
+    // A picture has one profile; libpng would inflate every later one too.
+    if (settings.skipProfiles) png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kProfileChunk, 1);
     png_process_data(png, info, const_cast<png_bytep>(piece), length);
     return true;
 }
@@ -233,7 +244,9 @@ private:
         if (left < kChunkHeaderSize) return left;  // a header cut short: libpng waits for the rest
         const uint64_t length = BigEndian32(&m_bytes[m_at]);
         m_chunkEnd = m_at + kChunkHeaderSize + length + kChunkCrcSize;
-        if (BigEndian32(&m_bytes[m_at + 4]) == kImageDataType) return kChunkHeaderSize;
+        const uint32_t type = BigEndian32(&m_bytes[m_at + 4]);
+        if (type == kImageDataType) return kChunkHeaderSize;
+        m_pieceIsProfile = type == kProfileType;
         return size_t(std::min<uint64_t>(m_chunkEnd - m_at, left));
     }
 
@@ -243,7 +256,9 @@ private:
             if (m_at == m_bytes.size()) fail("the PNG ends early");
             const size_t piece = nextPiece();
             m_budget.charge(piece, "reading a PNG picture");
-            const bool ok = Feed(m_png, m_info, m_read, m_at == 0 ? &m_limits : nullptr, m_bytes.data() + m_at, piece);
+            const Settings settings{m_at == 0 ? &m_limits : nullptr, std::exchange(m_skipProfiles, false)};
+            const bool ok = Feed(m_png, m_info, m_read, settings, m_bytes.data() + m_at, piece);
+            if (std::exchange(m_pieceIsProfile, false)) m_skipProfiles = true;
             m_at += piece;
             settle(ok);
         }
@@ -257,6 +272,8 @@ private:
     png_infop m_info = nullptr;
     size_t m_at = 0;
     uint64_t m_chunkEnd = 0;
+    bool m_pieceIsProfile = false;  // the piece being handed over is an ICC profile
+    bool m_skipProfiles = false;    // one has been: later ones are to be skipped
 };
 
 }  // namespace
