@@ -144,7 +144,7 @@ std::vector<Case> Cases() {
     chatty.chunk("tEXt", test::Latin1(std::string("Title\0Zintra", 12)))
         .chunk("zTXt", test::CompressedText("Comment", std::vector<uint8_t>(100000, 'z')))
         .chunk("iTXt", [] {
-            auto data = test::Latin1(std::string("Author\0\1\0en\0Author\0", 20));
+            auto data = test::Latin1(std::string("Author\0\1\0en\0Author\0", 19));
             const auto z = test::Deflate(test::Latin1("someone"));
             data.insert(data.end(), z.begin(), z.end());
             return data;
