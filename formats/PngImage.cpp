@@ -23,6 +23,9 @@ constexpr png_byte kProfileChunk[] = "iCCP";
 // Image data goes to libpng in pieces this long, so that reading stops soon
 // after the last row it needs.
 constexpr size_t kImageDataPiece = 4096;
+// Handing libpng a piece costs about what handling this many bytes does, so
+// a file of empty chunks pays for its pieces.
+constexpr uint64_t kPieceUnits = 64;
 // The chunks libpng's simplified reader keeps besides the critical ones and
 // tRNS, as they shape its pixels (the colour space sets the gamma, sBIT the
 // 16-bit gamma tables); every other chunk is skipped unread.
@@ -255,7 +258,7 @@ private:
         while (!done()) {
             if (m_at == m_bytes.size()) fail("the PNG ends early");
             const size_t piece = nextPiece();
-            m_budget.charge(piece, "reading a PNG picture");
+            m_budget.charge(kPieceUnits + piece, "reading a PNG picture");
             const Settings settings{m_at == 0 ? &m_limits : nullptr, std::exchange(m_skipProfiles, false)};
             const bool ok = Feed(m_png, m_info, m_read, settings, m_bytes.data() + m_at, piece);
             if (std::exchange(m_pieceIsProfile, false)) m_skipProfiles = true;
