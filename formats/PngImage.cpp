@@ -107,8 +107,8 @@ void OnInfo(png_structp png, png_infop info) {
     if ((colourType & PNG_COLOR_MASK_ALPHA) == 0 && !png_get_valid(png, info, PNG_INFO_tRNS))
         png_set_add_alpha(png, 255, PNG_FILLER_AFTER);
     png_set_alpha_mode_fixed(png, PNG_ALPHA_PNG, PNG_DEFAULT_sRGB);
-    // Interlaced passes come row by row and are put in place here, as
-    // libpng's own progressive combining garbles 16-bit pictures.
+    // An interlaced picture's rows come pass by pass, each holding only its
+    // pass's pixels, which OnRow puts in place.
     read.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
     png_read_update_info(png, info);
     read.width = png_get_image_width(png, info);
@@ -122,7 +122,7 @@ constexpr uint32_t kPassStep[7][2] = {{8, 8}, {8, 8}, {4, 8}, {4, 4}, {2, 4}, {2
 
 void OnRow(png_structp png, png_bytep row, png_uint_32 y, int pass) {
     PngRead& read = ReadOf(png);
-    if (row == nullptr) return;
+    if (row == nullptr || (!read.whole && !read.sample)) return;
     if (!read.spend(ReadBudget::kPixel * read.width)) png_error(png, "over budget");
     if (read.interlaced) {  // row y of the pass: every step-th pixel of one image row
         const uint32_t dx = kPassStep[pass][0], x0 = kPassStart[pass][0];
