@@ -46,6 +46,7 @@ struct PngRead {
     std::jmp_buf jump;
     char message[160] = {};
     const ReadBudget* budget = nullptr;
+    uint64_t largestAllocation = 0;
     uint64_t pending = 0;  // spent inside libpng, charged after each piece
     bool overBudget = false;
 
@@ -81,13 +82,14 @@ void OnError(png_structp png, png_const_charp message) {
 void OnWarning(png_structp, png_const_charp) {}
 
 // libpng clears or fills most of what it asks for, so allocations are
-// charged. None a picture needs comes near the cap; above it is an ICC profile
-// announced larger than any, which libpng drops as one it cannot hold.
-constexpr png_alloc_size_t kMaxAllocation = png_alloc_size_t(16) << 20;
+// charged. Beside its rows (at most 16 bytes a pixel) it needs nothing near a
+// megabyte; more is an ICC profile announced larger than any real one, which
+// libpng drops as one it cannot hold.
+uint64_t LargestAllocation(PngLimits limits) { return (uint64_t(1) << 20) + 16 * uint64_t(limits.maxWidth); }
 
 png_voidp Allocate(png_structp png, png_alloc_size_t size) {
     auto& read = *static_cast<PngRead*>(png_get_mem_ptr(png));
-    return size <= kMaxAllocation && read.spend(size) ? std::malloc(size) : nullptr;
+    return size <= read.largestAllocation && read.spend(size) ? std::malloc(size) : nullptr;
 }
 
 void Release(png_structp, png_voidp block) { std::free(block); }
@@ -177,6 +179,7 @@ public:
         : m_bytes(bytes), m_limits(limits), m_budget(budget) {
         if (!IsPng(bytes)) fail("not a PNG file");
         m_read.budget = &budget;
+        m_read.largestAllocation = LargestAllocation(limits);
         m_png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &m_read, OnError, OnWarning, &m_read, Allocate,
                                          Release);
         m_info = m_png ? png_create_info_struct(m_png) : nullptr;

@@ -83,6 +83,7 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> IconRegressions() {
     return {
         {"png-100-text-chunks-of-7.9MB.ico", TextBombIcon(100)},
         {"png-512MiB-past-last-row.ico", TrailingDeflateIcon()},
+        {"png-8MB-profile.ico", HugeProfileIcon()},
         {"png-256x256-rgba.ico", LargestRgbaIcon()},
         {"png-256x256-16bit-interlaced.ico", LargestDeepInterlacedIcon()},
     };

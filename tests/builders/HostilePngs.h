@@ -39,11 +39,27 @@ inline std::vector<uint8_t> LargestDeepInterlacedPng() {
     return PngWriter(256, 256, 16, 6, true).imageData(Speckle).bytes();
 }
 
+// A 16×16 RGBA picture whose ICC profile's header, valid, announces a
+// profile of 8 MB (libpng's limit) that the rest of the chunk does not hold.
+inline std::vector<uint8_t> HugeProfilePng() {
+    std::vector<uint8_t> header(132, 0);
+    auto put = [&](size_t at, uint32_t v) { header[at] = uint8_t(v >> 24), header[at + 1] = uint8_t(v >> 16), header[at + 2] = uint8_t(v >> 8), header[at + 3] = uint8_t(v); };
+    put(0, 8'000'000);    // length
+    put(8, 0x02100000);   // version
+    put(12, 0x6D6E7472);  // "mntr"
+    put(16, 0x52474220);  // "RGB "
+    put(20, 0x58595A20);  // "XYZ "
+    put(36, 0x61637370);  // "acsp"
+    for (uint32_t i = 0; i < 256; ++i) header.push_back(uint8_t(Speckle(i, 0, 0)));  // so the chunk is not too short
+    return PngWriter(16, 16, 8, 6).chunk("iCCP", CompressedText("profile", header)).imageData(Speckle).bytes();
+}
+
 // Each as an icon of one entry.
 inline std::vector<uint8_t> TextBombIcon(int chunks = 100) { return IconWithPng(TextBombPng(chunks), 16, 16); }
 inline std::vector<uint8_t> TrailingDeflateIcon(uint64_t trailing = uint64_t(512) << 20) {
     return IconWithPng(TrailingDeflatePng(trailing), 256, 256);
 }
+inline std::vector<uint8_t> HugeProfileIcon() { return IconWithPng(HugeProfilePng(), 16, 16); }
 inline std::vector<uint8_t> LargestRgbaIcon() { return IconWithPng(LargestRgbaPng(), 256, 256); }
 inline std::vector<uint8_t> LargestDeepInterlacedIcon() { return IconWithPng(LargestDeepInterlacedPng(), 256, 256); }
 

@@ -185,6 +185,11 @@ TEST(PngImage, SkipsTextChunksUnreadWithinASmallBudget) {
     }
 }
 
+TEST(PngImage, DropsAProfileAnnouncedLargerThanAnyRealOneWithoutAllocatingIt) {
+    ReadBudget budget(1 << 20);
+    EXPECT_EQ(::DecodePngImage(test::HugeProfilePng(), {16, 16, true}, budget).width, 16);
+}
+
 TEST(PngImage, LeavesDataPastTheLastRowUninflated) {
     const auto png = test::TrailingDeflatePng(uint64_t(64) << 20);
     ReadBudget budget;
