@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include "builders/HostileFiles.h"
+#include "builders/HostilePngs.h"
 #include "builders/IconBuilder.h"
 #include "core/AnimationLoader.h"
 #include "core/Document.h"
@@ -144,6 +145,72 @@ void BM_SampleFrameIcon256(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(SampleFrameIcon(bytes));
 }
 BENCHMARK(BM_SampleFrameIcon256)->Unit(benchmark::kMicrosecond);
+
+// What each icon decoder path costs against what it charges: the slowest
+// time per unit is what the budget's ceiling must be set by.
+using IconFile = const std::vector<uint8_t>& (*)();
+
+void BM_IconReadPerUnit(benchmark::State& state, IconFile file, bool sample) {
+    const std::vector<uint8_t>& icon = file();
+    uint64_t units = 0;
+    for (auto _ : state) {
+        ReadBudget budget;
+        benchmark::DoNotOptimize(sample ? SampleFrameIcon(icon, budget) : DecodeFrameIcon(icon, budget));
+        units = budget.spent();
+    }
+    state.counters["units"] = double(units);
+    state.counters["s_per_unit"] =
+        benchmark::Counter(double(units) * double(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+// Built on first use, so that other benchmarks do not wait for them.
+template <std::vector<uint8_t> (*Build)()>
+const std::vector<uint8_t>& Once() {
+    static const std::vector<uint8_t> bytes = Build();
+    return bytes;
+}
+std::vector<uint8_t> Bitmap4Bit() {
+    return test::BuildIcon(test::MakeImage(16, 16, [](int x, int y) { return test::Opaque(kStandardColours[size_t(x ^ y) % 16]); }), 4);
+}
+std::vector<uint8_t> SmallPng() {
+    return test::IconWithPng(test::PngWriter(16, 16, 8, 6).imageData(test::Speckle).bytes(), 16, 16);
+}
+std::vector<uint8_t> TextBomb() { return test::TextBombIcon(); }
+std::vector<uint8_t> Trailing() { return test::TrailingDeflateIcon(); }
+// 1 MiB of the smallest chunks there are: empty private ones, then image data a byte a chunk.
+std::vector<uint8_t> TinyChunks() {
+    test::PngWriter png(256, 256, 8, 6);
+    for (int i = 0; i < 40000; ++i) png.chunk("prVt", {});
+    return test::IconWithPng(png.imageData(test::Speckle, 1).bytes(), 256, 256);
+}
+BENCHMARK_CAPTURE(BM_IconReadPerUnit, bitmap_16x16_4bit_decode, Once<Bitmap4Bit>, false);
+BENCHMARK_CAPTURE(BM_IconReadPerUnit, bitmap_256x256_32bit_decode, Once<LargeTrueColourIcon>, false);
+BENCHMARK_CAPTURE(BM_IconReadPerUnit, bitmap_256x256_32bit_sample, Once<LargeTrueColourIcon>, true);
+BENCHMARK_CAPTURE(BM_IconReadPerUnit, png_16x16_decode, Once<SmallPng>, false);
+BENCHMARK_CAPTURE(BM_IconReadPerUnit, png_256x256_rgba_decode, Once<test::LargestRgbaIcon>, false);
+BENCHMARK_CAPTURE(BM_IconReadPerUnit, png_256x256_rgba_sample, Once<test::LargestRgbaIcon>, true);
+BENCHMARK_CAPTURE(BM_IconReadPerUnit, png_256x256_16bit_interlaced_decode, Once<test::LargestDeepInterlacedIcon>, false);
+BENCHMARK_CAPTURE(BM_IconReadPerUnit, png_100_text_chunks_decode, Once<TextBomb>, false);
+BENCHMARK_CAPTURE(BM_IconReadPerUnit, png_512MiB_past_last_row_decode, Once<Trailing>, false);
+BENCHMARK_CAPTURE(BM_IconReadPerUnit, png_tiny_chunks_decode, Once<TinyChunks>, false);
+
+// The same 256×256 PNG entries through libpng's simplified reader, which
+// decoded them before: every chunk inflated and kept, the data inflated to its end.
+void BM_SimplifiedPngDecode(benchmark::State& state, IconFile file) {
+    const std::span<const uint8_t> png = std::span(file()).subspan(22);
+    for (auto _ : state) {
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        png_image_begin_read_from_memory(&image, png.data(), png.size());
+        image.format = PNG_FORMAT_RGBA;
+        std::vector<uint8_t> pixels(size_t(image.width) * image.height * 4);
+        png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr);
+        benchmark::DoNotOptimize(pixels.data());
+    }
+}
+BENCHMARK_CAPTURE(BM_SimplifiedPngDecode, png_256x256_rgba, Once<test::LargestRgbaIcon>)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SimplifiedPngDecode, png_256x256_16bit_interlaced, Once<test::LargestDeepInterlacedIcon>)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SimplifiedPngDecode, png_100_text_chunks, Once<TextBomb>)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SimplifiedPngDecode, png_512MiB_past_last_row, Once<Trailing>)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 // Colours of every kind, as a foreign picture brings them.
 std::vector<Rgb> RandomColours() {

@@ -93,11 +93,12 @@ std::vector<uint8_t> EncodeFrameIcon(const IconImage& image);
 // The image a loaded icon's bytes hold, chosen for a display with
 // deviceColours colours (0: true colour), charged to the read's budget.
 IconImage DecodeFrameIcon(std::span<const uint8_t> bytes, ReadBudget& budget, uint16_t deviceColours = 0);
-// Exactly ScaleToFrame(DecodeFrameIcon(bytes, deviceColours)), but a stored
-// bitmap of any other size than 16×16 is not decoded: only the 256 pixels
-// the rule takes are read from its rows and mask (a 32-bit image's alpha
-// channel is still scanned, as it decides whether alpha counts). Entries of
-// any other kind are decoded whole and scaled.
+// ScaleToFrame(DecodeFrameIcon(bytes, deviceColours)), but a stored bitmap
+// of any other size than 16×16 is not decoded: only the 256 pixels the rule
+// takes are read from its rows and mask (a 32-bit image's alpha channel is
+// still scanned, as it decides whether alpha counts). A PNG entry is read
+// only as far as the last row the rule takes, so damage past it goes
+// unnoticed (an interlaced one is decoded whole).
 IconImage SampleFrameIcon(std::span<const uint8_t> bytes, ReadBudget& budget, uint16_t deviceColours = 0);
 // The same for an icon read alone, on a budget of its own.
 IconImage DecodeFrameIcon(std::span<const uint8_t> bytes, uint16_t deviceColours = 0);

@@ -1,7 +1,10 @@
 #pragma once
-// PNG pictures, decoded with libpng to 8-bit RGBA: icon entries stored as
-// PNG and picture strips. Nothing is allocated for pixels before the size
-// is checked against the caller's limits.
+// PNG pictures, decoded with libpng to 8-bit RGBA exactly as libpng's
+// simplified reader gives them: icon entries stored as PNG and picture
+// strips. The reader is handed the bytes piece by piece and charges the read's
+// budget for each piece, each row and each allocation; it skips the chunks
+// that do not shape the pixels and stops once it has the rows it needs, so
+// neither text chunks nor data past the last row cost more than being read.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -17,6 +20,7 @@ struct PngSize {
 struct PngLimits {
     uint32_t maxWidth = 0;
     uint32_t maxHeight = 0;
+    bool exact = false;  // the picture must be exactly this size
 };
 
 // Starts with the PNG signature.
@@ -27,3 +31,8 @@ std::optional<PngSize> PngImageSize(std::span<const uint8_t> bytes);
 // alpha). EInvalidGraphic "Icon image is not valid" when the bytes do not
 // decode or the image lies outside the limits.
 IconImage DecodePngImage(std::span<const uint8_t> bytes, PngLimits limits, ReadBudget& budget);
+// ScaleToFrame(DecodePngImage(...)) for an intact picture, reading rows only
+// as far as the last one FrameSourceIndex takes and keeping only the 256
+// pixels it takes (an interlaced picture needs every pass: decoded whole).
+// Damage past that row goes unnoticed.
+IconImage SamplePngImage(std::span<const uint8_t> bytes, PngLimits limits, ReadBudget& budget);

@@ -7,6 +7,7 @@
 
 #include "builders/GifBuilder.h"
 #include "builders/HostileFiles.h"
+#include "builders/HostilePngs.h"
 #include "builders/IconBuilder.h"
 #include "builders/RiffBuilder.h"
 #include "builders/ZNBuilder.h"
@@ -37,6 +38,30 @@ IconImage Shaded(int size) {
     });
 }
 
+// Small PNG entries that reach every part of the PNG reader: each colour
+// type, 16 bits, interlace, tRNS, a profile and gamma, every kind of
+// ancillary chunk, image data over many chunks and data past the last row.
+std::vector<std::vector<uint8_t>> PngEntries() {
+    std::vector<uint8_t> palette;
+    for (int i = 0; i < 16; ++i) palette.insert(palette.end(), {uint8_t(i * 16), uint8_t(255 - i), 40});
+    auto text = [](const char* keyword) { return CompressedText(keyword, std::vector<uint8_t>(4000, 'x')); };
+    std::vector<uint8_t> itxt = Latin1(std::string("Title\0\1\0en\0Title\0", 17));
+    const auto title = Deflate(Latin1("seed"));
+    itxt.insert(itxt.end(), title.begin(), title.end());
+    return {
+        IconWithPng(PngWriter(16, 16, 4, 3).chunk("PLTE", palette).chunk("tRNS", {0, 128, 255})
+                        .chunk("tEXt", Latin1(std::string("Author\0Fuzz", 11))).chunk("zTXt", text("Comment"))
+                        .chunk("iTXt", itxt).chunk("sPLT", Latin1(std::string("p\0\x08\1\2\3\4\0\5", 9)))
+                        .chunk("prVt", std::vector<uint8_t>(64, 7)).chunk("bKGD", {1})
+                        .imageData(Speckle, 13).chunk("tIME", {7, 0xE6, 1, 2, 3, 4, 5}).bytes(), 16, 16),
+        IconWithPng(PngWriter(24, 24, 16, 6, true).chunk("iCCP", text("profile")).chunk("gAMA", {0, 1, 0x86, 0xA0})
+                        .chunk("sBIT", {10, 10, 10, 10}).imageData(Speckle).bytes(), 24, 24),
+        IconWithPng(PngWriter(32, 32, 16, 0).chunk("tRNS", {0, 9}).chunk("sRGB", {0}).imageData(Speckle).bytes(), 32, 32),
+        IconWithPng(PngWriter(20, 20, 8, 4, true).chunk("cHRM", std::vector<uint8_t>(32, 1)).imageData(Speckle).bytes(), 20, 20),
+        IconWithPng(PngWriter(48, 48, 8, 2).chunk("tRNS", {0, 1, 0, 2, 0, 3}).imageData(Speckle, 1 << 20, 1 << 16).bytes(), 48, 48),
+    };
+}
+
 std::vector<std::vector<uint8_t>> Icons() {
     return {
         BuildIcon(SampleFrame(), 4),
@@ -54,6 +79,17 @@ std::vector<std::vector<uint8_t>> Icons() {
     };
 }
 
+// Files that once cost far more than their size, kept by name.
+std::vector<std::pair<std::string, std::vector<uint8_t>>> IconRegressions() {
+    return {
+        {"png-100-text-chunks-of-7.9MB.ico", TextBombIcon(100)},
+        {"png-512MiB-past-last-row.ico", TrailingDeflateIcon()},
+        {"png-8MB-profile.ico", HugeProfileIcon()},
+        {"png-256x256-rgba.ico", LargestRgbaIcon()},
+        {"png-256x256-16bit-interlaced.ico", LargestDeepInterlacedIcon()},
+    };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,6 +98,9 @@ int main(int argc, char** argv) {
 
     const auto icons = Icons();
     for (size_t i = 0; i < icons.size(); ++i) Write(root / "icon", "icon" + std::to_string(i), icons[i]);
+    const auto pngs = PngEntries();
+    for (size_t i = 0; i < pngs.size(); ++i) Write(root / "icon", "png" + std::to_string(i), pngs[i]);
+    for (const auto& [name, bytes] : IconRegressions()) Write(root / "icon", name, bytes);
 
     TDocument document;
     document.title = "Seed";

@@ -150,6 +150,23 @@ inline std::vector<uint8_t> BuildIcon(const std::vector<IconEntry>& entries, uin
     return out;
 }
 
+// An icon of one entry holding the given PNG file as it stands.
+inline std::vector<uint8_t> IconWithPng(const std::vector<uint8_t>& png, int width, int height) {
+    std::vector<uint8_t> out;
+    PutU16(out, 0);
+    PutU16(out, 1);
+    PutU16(out, 1);
+    out.push_back(uint8_t(width));  // 256 is stored as 0
+    out.push_back(uint8_t(height));
+    PutU16(out, 0);
+    PutU16(out, 0);
+    PutU16(out, 0);
+    PutU32(out, uint32_t(png.size()));
+    PutU32(out, 6 + 16);
+    out.insert(out.end(), png.begin(), png.end());
+    return out;
+}
+
 inline std::vector<uint8_t> BuildIcon(const IconImage& image, int bpp = 4) {
     return BuildIcon(std::vector<IconEntry>{IconEntry{image, bpp, -1, {}}});
 }

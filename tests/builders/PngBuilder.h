@@ -1,9 +1,15 @@
 #pragma once
-// PNG files for tests, written by libpng itself from an RGBA image.
+// PNG files for tests: written by libpng itself from an RGBA image, or chunk
+// by chunk (any colour type, depth and interlace, ancillary chunks of every
+// kind, the image data over many chunks, deflate data past the last row).
 #include <png.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "formats/FrameIcon.h"
@@ -24,3 +30,133 @@ inline std::vector<uint8_t> EncodePng(const IconImage& image) {
     bytes.resize(size);
     return bytes;
 }
+
+namespace test {
+
+// A zlib stream of `data` followed by `zeros` zero bytes, fed in pieces so
+// that gigabytes of zeros cost no memory.
+inline std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data, uint64_t zeros = 0) {
+    z_stream z{};
+    deflateInit(&z, 9);
+    std::vector<uint8_t> out, buffer(1 << 16);
+    const std::vector<uint8_t> zeroPiece(1 << 20, 0);
+    auto pump = [&](const uint8_t* in, size_t length, int flush) {
+        z.next_in = const_cast<uint8_t*>(in);
+        z.avail_in = uInt(length);
+        do {
+            z.next_out = buffer.data();
+            z.avail_out = uInt(buffer.size());
+            deflate(&z, flush);
+            out.insert(out.end(), buffer.data(), z.next_out);
+        } while (z.avail_out == 0 || z.avail_in > 0);
+    };
+    pump(data.data(), data.size(), Z_NO_FLUSH);
+    for (; zeros > 0; zeros -= std::min<uint64_t>(zeros, zeroPiece.size()))
+        pump(zeroPiece.data(), size_t(std::min<uint64_t>(zeros, zeroPiece.size())), Z_NO_FLUSH);
+    pump(nullptr, 0, Z_FINISH);
+    deflateEnd(&z);
+    return out;
+}
+
+inline void PutBe32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));
+}
+
+// One chunk: length, type, data and the CRC of type and data.
+inline std::vector<uint8_t> PngChunk(const std::string& type, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> chunk;
+    PutBe32(chunk, uint32_t(data.size()));
+    chunk.insert(chunk.end(), type.begin(), type.end());
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    PutBe32(chunk, uint32_t(crc32(0, chunk.data() + 4, uInt(chunk.size() - 4))));
+    return chunk;
+}
+
+inline std::vector<uint8_t> Latin1(const std::string& text) { return {text.begin(), text.end()}; }
+
+// keyword, separator, compression method, then the zlib stream of `text`.
+inline std::vector<uint8_t> CompressedText(const std::string& keyword, const std::vector<uint8_t>& text) {
+    std::vector<uint8_t> data = Latin1(keyword);
+    data.push_back(0);
+    data.push_back(0);
+    const std::vector<uint8_t> z = Deflate(text);
+    data.insert(data.end(), z.begin(), z.end());
+    return data;
+}
+
+// A PNG chunk by chunk. Samples come from a function of (x, y, channel) and
+// are taken modulo 2^depth; colour type and depth are written as given.
+class PngWriter {
+public:
+    using Sample = std::function<uint32_t(uint32_t x, uint32_t y, int channel)>;
+
+    PngWriter(uint32_t width, uint32_t height, int depth, int colourType, bool interlaced = false)
+        : m_width(width), m_height(height), m_depth(depth), m_colourType(colourType), m_interlaced(interlaced) {
+        std::vector<uint8_t> ihdr;
+        PutBe32(ihdr, width);
+        PutBe32(ihdr, height);
+        ihdr.insert(ihdr.end(), {uint8_t(depth), uint8_t(colourType), 0, 0, uint8_t(interlaced)});
+        chunk("IHDR", ihdr);
+    }
+
+    PngWriter& chunk(const std::string& type, const std::vector<uint8_t>& data) {
+        const auto c = PngChunk(type, data);
+        m_bytes.insert(m_bytes.end(), c.begin(), c.end());
+        return *this;
+    }
+    // The image data, split into chunks of at most chunkBytes, its zlib
+    // stream carrying `trailingZeros` more bytes than the rows need.
+    PngWriter& imageData(const Sample& sample, size_t chunkBytes = 1 << 20, uint64_t trailingZeros = 0) {
+        const std::vector<uint8_t> z = Deflate(Scanlines(sample), trailingZeros);
+        for (size_t at = 0; at < z.size(); at += chunkBytes)
+            chunk("IDAT", {z.begin() + ptrdiff_t(at), z.begin() + ptrdiff_t(std::min(z.size(), at + chunkBytes))});
+        return *this;
+    }
+    std::vector<uint8_t> bytes() const {
+        std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        png.insert(png.end(), m_bytes.begin(), m_bytes.end());
+        const auto end = PngChunk("IEND", {});
+        png.insert(png.end(), end.begin(), end.end());
+        return png;
+    }
+
+private:
+    int channels() const { return m_colourType == 0 || m_colourType == 3 ? 1 : m_colourType == 4 ? 2 : m_colourType == 2 ? 3 : 4; }
+
+    // The unfiltered rows of each pass (one pass unless interlaced).
+    std::vector<uint8_t> Scanlines(const Sample& sample) const {
+        static constexpr uint32_t kStart[7][2] = {{0, 0}, {4, 0}, {0, 4}, {2, 0}, {0, 2}, {1, 0}, {0, 1}};
+        static constexpr uint32_t kStep[7][2] = {{8, 8}, {8, 8}, {4, 8}, {4, 4}, {2, 4}, {2, 2}, {1, 2}};
+        std::vector<uint8_t> raw;
+        for (int pass = 0; pass < (m_interlaced ? 7 : 1); ++pass) {
+            const uint32_t x0 = m_interlaced ? kStart[pass][0] : 0, dx = m_interlaced ? kStep[pass][0] : 1;
+            const uint32_t y0 = m_interlaced ? kStart[pass][1] : 0, dy = m_interlaced ? kStep[pass][1] : 1;
+            if (x0 >= m_width || y0 >= m_height) continue;
+            for (uint32_t y = y0; y < m_height; y += dy) {
+                raw.push_back(0);  // filter: none
+                uint32_t bits = 0, filled = 0;
+                for (uint32_t x = x0; x < m_width; x += dx)
+                    for (int c = 0; c < channels(); ++c) {
+                        const uint32_t v = sample(x, y, c) & ((1u << m_depth) - 1);
+                        if (m_depth == 16) {
+                            raw.push_back(uint8_t(v >> 8));
+                            raw.push_back(uint8_t(v));
+                            continue;
+                        }
+                        bits = bits << m_depth | v;
+                        filled += uint32_t(m_depth);
+                        if (filled == 8) raw.push_back(uint8_t(bits)), bits = 0, filled = 0;
+                    }
+                if (filled) raw.push_back(uint8_t(bits << (8 - filled)));
+            }
+        }
+        return raw;
+    }
+
+    uint32_t m_width, m_height;
+    int m_depth, m_colourType;
+    bool m_interlaced;
+    std::vector<uint8_t> m_bytes;
+};
+
+}  // namespace test

@@ -264,6 +264,25 @@ TEST(DecodeFrameIcon, RefusesPngEntriesThatDoNotFitTheirDirectory) {
         EXPECT_EQ(DecodeError(bytes), "Icon image is not valid");
 }
 
+TEST(FrameIconBudget, EveryDecoderFailsWithTheReadErrorAndACauseWhenOverBudget) {
+    const IconImage shaded = MakeImage(32, 32, [](int x, int y) { return Rgba{uint8_t(x * 8), uint8_t(y * 8), 7, 200}; });
+    const auto bitmap = BuildIcon(shaded, 32), png = BuildIcon({test::PngEntry(shaded)});
+    const struct { const char* name; const std::vector<uint8_t>& icon; bool sample; } cases[] = {
+        {"bitmap decode", bitmap, false}, {"bitmap sample", bitmap, true},
+        {"PNG decode", png, false},       {"PNG sample", png, true},
+    };
+    for (const auto& c : cases) {
+        ReadBudget budget(1000);
+        try {
+            c.sample ? SampleFrameIcon(c.icon, budget) : DecodeFrameIcon(c.icon, budget);
+            ADD_FAILURE() << c.name << " read within 1000 units";
+        } catch (const EReadError& e) {
+            EXPECT_STREQ(e.what(), "Stream read error") << c.name;
+            EXPECT_NE(e.cause(), "") << c.name;
+        }
+    }
+}
+
 }  // namespace
 
 // --- Sampling to 16×16 --------------------------------------------------------
