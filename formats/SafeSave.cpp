@@ -106,7 +106,7 @@ void KeepOwnerAndMode(int fd, const struct stat& old, const std::string& path) {
 int Reserve(int fd, size_t size, size_t length) {
     if (length <= size) return 0;
     if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, off_t(size), off_t(length - size)) == 0) return 0;
-    if (errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+    if (errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) return errno;
     struct statvfs space{};
     const bool fits = ::fstatvfs(fd, &space) != 0 || length - size <= uint64_t(space.f_bavail) * space.f_frsize;
     return fits ? 0 : ENOSPC;
@@ -138,6 +138,8 @@ void RewriteInPlace(const Place& target, std::span<const uint8_t> bytes, Tempora
         if (const int error = WriteAt(copy->fd(), bytes, 0, done)) FailWrite(path, error);
         if (::fsync(copy->fd()) != 0) FailWrite(path, errno);
         if (!copy->GiveName()) FailCreate(path, errno);
+        // Its name must outlast a crash as surely as the bytes it stands for.
+        ::fsync(target.folder.get());
     }
     int error = Reserve(file.get(), size, bytes.size());
     if (error == ENOSPC && copy) {
