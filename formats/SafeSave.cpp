@@ -112,6 +112,13 @@ int Reserve(int fd, size_t size, size_t length) {
     return fits ? 0 : ENOSPC;
 }
 
+// Gives the file its old length back, and any space set aside past it.
+void Unreserve(int fd, size_t size, size_t length) {
+    (void)::ftruncate(fd, off_t(size));
+    if (length > size)
+        (void)::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(size), off_t(length - size));
+}
+
 // Rewrites the file itself, which keeps all its names and its owner.
 // Another save into the same file waits for this one, so the two never
 // mix. Where the folder takes a new file, the new bytes are first flushed
@@ -132,6 +139,8 @@ void RewriteInPlace(const Place& target, std::span<const uint8_t> bytes, Tempora
     struct stat info{};
     if (::fstat(file.get(), &info) != 0) FailWrite(path, errno);
     const size_t size = size_t(info.st_size);
+    std::vector<uint8_t> old(std::min(size, bytes.size()));
+    if (const int error = ReadAt(file.get(), old)) FailWrite(path, error);
 
     size_t done = 0;
     if (copy) {
@@ -146,9 +155,10 @@ void RewriteInPlace(const Place& target, std::span<const uint8_t> bytes, Tempora
         copy->Discard();
         error = Reserve(file.get(), size, bytes.size());
     }
-    if (error) FailWrite(path, error);
-    std::vector<uint8_t> old(std::min(size, bytes.size()));
-    if ((error = ReadAt(file.get(), old))) FailWrite(path, error);
+    if (error) {
+        Unreserve(file.get(), size, bytes.size());
+        FailWrite(path, error);
+    }
 
     // The new bytes are flushed before the file is shortened, so the old
     // bytes past them are never needed again.
@@ -158,10 +168,7 @@ void RewriteInPlace(const Place& target, std::span<const uint8_t> bytes, Tempora
     if (error) {
         size_t restored = 0;
         WriteAt(file.get(), std::span(old).first(std::min(done, old.size())), 0, restored);
-        (void)::ftruncate(file.get(), off_t(size));
-        if (bytes.size() > size)
-            (void)::fallocate(file.get(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(size),
-                              off_t(bytes.size() - size));
+        Unreserve(file.get(), size, bytes.size());
         ::fsync(file.get());
         FailWrite(path, error);
     }

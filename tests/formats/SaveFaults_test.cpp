@@ -167,18 +167,6 @@ bool InstallFilter(std::vector<sock_filter> filter) {
     return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 }
 
-// Makes each of calls fail with error in this process, as a file system
-// without them answers.
-bool RefuseCalls(std::initializer_list<long> calls, int error) {
-    std::vector<sock_filter> filter{BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr))};
-    for (const long call : calls) {
-        filter.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, uint32_t(call), 0, 1));
-        filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | uint32_t(error)));
-    }
-    filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
-    return InstallFilter(std::move(filter));
-}
-
 // The bytes of a file named relative to an open folder.
 Bytes ContentsAt(int folder, const std::string& name) {
     const Fd file(::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC));
@@ -326,23 +314,8 @@ TEST_F(SaveFaults, AFailedSaveCarriesTheSystemsReason) {
 
 // --- File systems that keep less ------------------------------------------------
 
-// Where the file system keeps no mode or owner, the replacement has what it
-// gives every file: a refused fchmod or fchown is no reason to fail.
-TEST_F(SaveFaults, AFileSystemThatKeepsNoModeOrOwnerIsSavedTo) {
-    const std::string target = folderWithTarget("modeless");
-    for (const int error : {ENOSYS, EPERM, EOPNOTSUPP}) {
-        SCOPED_TRACE(std::strerror(error));
-        const TDocument after = Document("new", 3, uint32_t(error));
-        EXPECT_EQ(InChild([&] {
-                      return RefuseCalls({SYS_fchmod, SYS_fchown}, error) ? SaveOutcome(target, after)
-                                                                           : std::string("no seccomp filters");
-                  }),
-                  "saved");
-        EXPECT_EQ(Contents(target), EncodeZNFile(after));
-    }
-}
-
-// FAT through FUSE (fusefat) answers fchmod with ENOSYS.
+// A file system that keeps no mode or owner gives the replacement what it
+// gives every file: FAT through FUSE (fusefat) answers fchmod with ENOSYS.
 TEST_F(SaveFaults, AFileOnFatThroughFuseIsSavedOver) {
     const std::string image = path("fat.img"), mount = path("fat");
     fs::create_directory(mount);
@@ -471,7 +444,8 @@ TEST_F(SaveFaults, EveryGuaranteeHoldsAtTheLongestPaths) {
         const Fd folder = DeepFolder(path("deep"), length - 9, folderPath);  // each name below has 8 bytes
         ASSERT_TRUE(folder.valid());
         const int at = folder.get();
-        for (const auto& [name, mode] : {std::pair{"mode0600", 0600}, {"readonly", 0444}, {"linked.a", 0644}, {"symreal0", 0644}}) {
+        for (const auto& [name, mode] :
+             {std::pair{"mode0600", 0600}, {"readonly", 0444}, {"linked.a", 0644}, {"symreal0", 0644}}) {
             const Fd file(::openat(at, name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
             ASSERT_EQ(::write(file.get(), before.data(), before.size()), ssize_t(before.size()));
             ASSERT_EQ(::fchmod(file.get(), mode_t(mode)), 0);
