@@ -20,14 +20,8 @@ TDocument ReadInput(const std::string& input, const std::function<TDocument()>& 
 }
 
 void WriteOutput(const std::string& output, const std::function<std::vector<uint8_t>()>& encode) {
-    std::vector<uint8_t> bytes;
     try {
-        bytes = encode();
-    } catch (const EZintraError& error) {
-        throw EFileFailure(output, error.what());
-    }
-    try {
-        WriteFileAtomically(output, bytes);
+        WriteFileAtomically(output, encode());
     } catch (const EZintraError& error) {
         throw EFileFailure(output, FailureReason(error));
     }
