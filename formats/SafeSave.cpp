@@ -113,10 +113,12 @@ int Reserve(int fd, size_t size, size_t length) {
 }
 
 // Gives the file its old length back, and any space set aside past it.
-void Unreserve(int fd, size_t size, size_t length) {
-    (void)::ftruncate(fd, off_t(size));
+// False when the length could not be set.
+bool Unreserve(int fd, size_t size, size_t length) {
+    const bool shortened = ::ftruncate(fd, off_t(size)) == 0;
     if (length > size)
         (void)::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(size), off_t(length - size));
+    return shortened;
 }
 
 // Rewrites the file itself, which keeps all its names and its owner.
@@ -167,9 +169,11 @@ void RewriteInPlace(const Place& target, std::span<const uint8_t> bytes, Tempora
     if (!error && bytes.size() < size && ::ftruncate(file.get(), off_t(bytes.size())) != 0) error = errno;
     if (error) {
         size_t restored = 0;
-        WriteAt(file.get(), std::span(old).first(std::min(done, old.size())), 0, restored);
-        Unreserve(file.get(), size, bytes.size());
-        ::fsync(file.get());
+        bool putBack = WriteAt(file.get(), std::span(old).first(std::min(done, old.size())), 0, restored) == 0;
+        putBack = Unreserve(file.get(), size, bytes.size()) && putBack;
+        putBack = ::fsync(file.get()) == 0 && putBack;
+        // A file left torn keeps the copy of the new bytes beside it.
+        if (!putBack && copy) copy->Keep();
         FailWrite(path, error);
     }
     if (bytes.size() < size && ::fsync(file.get()) != 0) FailWrite(path, errno);

@@ -93,6 +93,11 @@ void TemporaryFile::Discard() {
     m_file.reset();
 }
 
+void TemporaryFile::Keep() {
+    m_name.clear();
+    m_file.reset();
+}
+
 void RemoveStaleTemporaryFiles(int folder) {
     const int copy = ::dup(folder);
     DIR* entries = copy >= 0 ? ::fdopendir(copy) : nullptr;

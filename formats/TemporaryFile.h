@@ -36,6 +36,8 @@ public:
     bool Replace(const std::string& name);
     // Removes the file now, giving its space back.
     void Discard();
+    // Leaves the file where it is, named or not, once this is gone.
+    void Keep();
 
 private:
     int m_folder;
