@@ -42,8 +42,11 @@ struct Place {
     throw EWriteError(std::string(std::strerror(error)) + ": " + path, std::strerror(error));
 }
 
+// The folder is opened last, so errno still tells why it could not be.
 Place PlaceOf(int from, const std::string& path) {
-    return {Fd(::openat(from, FolderOf(path).c_str(), kFolderFlags)), NameOf(path)};
+    Place place{Fd(), NameOf(path)};
+    place.folder.reset(::openat(from, FolderOf(path).c_str(), kFolderFlags));
+    return place;
 }
 
 // The file a chain of symbolic links ends at, which need not exist yet; a
