@@ -6,4 +6,5 @@
 
 // All bytes of a file. EFOpenError "Cannot open file <path>" when it cannot
 // be opened; EReadError when it is larger than maxBytes or cannot be read.
+// Either carries the reason as its cause.
 std::vector<uint8_t> ReadFileBytes(const std::string& path, size_t maxBytes);

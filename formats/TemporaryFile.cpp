@@ -1,51 +1,54 @@
 #include "formats/TemporaryFile.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
-#include <string_view>
 #include <sys/stat.h>
+
+#include "formats/OnExit.h"
 
 namespace {
 
-// Short and fixed, so it fits beside a file of any name, and recognisable,
+// Short and fixed, so they fit beside a file of any name, and recognisable,
 // so a leftover can be told from the user's own files.
-constexpr std::string_view kPrefix = ".zintra-save-";
+constexpr std::string_view kSavePrefix = ".zintra-save-";
+constexpr std::string_view kRecoveryPrefix = ".zintra-recovery-";
 constexpr size_t kRandomLength = 6;
 constexpr int kAttempts = 100;
 constexpr time_t kStaleSeconds = 60 * 60;
 
-std::string RandomName() {
+std::string RandomName(std::string_view prefix) {
     static constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     thread_local std::mt19937 random{std::random_device{}()};
     std::uniform_int_distribution<size_t> letter(0, kLetters.size() - 1);
-    std::string name(kPrefix);
+    std::string name(prefix);
     for (size_t i = 0; i < kRandomLength; ++i) name += kLetters[letter(random)];
     return name;
 }
 
-bool IsTemporaryName(std::string_view name) {
-    return name.size() == kPrefix.size() + kRandomLength && name.starts_with(kPrefix);
+bool HasPrefix(std::string_view name, std::string_view prefix) {
+    return name.size() == prefix.size() + kRandomLength && name.starts_with(prefix);
 }
 
 }  // namespace
 
-TemporaryFile::~TemporaryFile() {
-    if (!m_name.empty()) ::unlinkat(m_folder, m_name.c_str(), 0);
-}
+bool IsRecoveryName(std::string_view name) { return HasPrefix(name, kRecoveryPrefix); }
 
 bool TemporaryFile::Open(mode_t mode) {
-    m_file.fd = ::openat(m_folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-    if (m_file.fd >= 0) return true;
+    m_file.reset(::openat(m_folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+    if (m_file.valid()) return true;
     // File systems and kernels without O_TMPFILE answer with one of these;
     // anything else (a folder the user may not write) is final.
     if (errno != EOPNOTSUPP && errno != EISDIR) return false;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        std::string name = RandomName();
-        m_file.fd = ::openat(m_folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (m_file.fd >= 0) {
+        // Even a recovery copy starts as a save's file: half written, it
+        // must not pass for a copy to recover from.
+        std::string name = RandomName(kSavePrefix);
+        m_file.reset(::openat(m_folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+        if (m_file.valid()) {
             m_name = std::move(name);
             return true;
         }
@@ -55,13 +58,20 @@ bool TemporaryFile::Open(mode_t mode) {
 }
 
 bool TemporaryFile::GiveName() {
-    if (!m_name.empty()) return true;
+    const std::string_view prefix = m_use == TemporaryUse::Recovery ? kRecoveryPrefix : kSavePrefix;
+    if (HasPrefix(m_name, prefix)) return true;
     // Linking by descriptor needs a privilege that linking through /proc does not.
-    const std::string self = "/proc/self/fd/" + std::to_string(m_file.fd);
+    const std::string self = "/proc/self/fd/" + std::to_string(m_file.get());
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        std::string name = RandomName();
-        if (::linkat(AT_FDCWD, self.c_str(), m_folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-            (errno == ENOENT && ::linkat(m_file.fd, "", m_folder, name.c_str(), AT_EMPTY_PATH) == 0)) {
+        std::string name = RandomName(prefix);
+        const bool named =
+            m_name.empty()
+                ? ::linkat(AT_FDCWD, self.c_str(), m_folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+                      (errno == ENOENT && ::linkat(m_file.get(), "", m_folder, name.c_str(), AT_EMPTY_PATH) == 0)
+                : ::renameat2(m_folder, m_name.c_str(), m_folder, name.c_str(), RENAME_NOREPLACE) == 0 ||
+                      // where the file system cannot promise that, the random name does
+                      (errno == EINVAL && ::renameat(m_folder, m_name.c_str(), m_folder, name.c_str()) == 0);
+        if (named) {
             m_name = std::move(name);
             return true;
         }
@@ -73,7 +83,19 @@ bool TemporaryFile::GiveName() {
 bool TemporaryFile::Replace(const std::string& name) {
     if (!GiveName() || ::renameat(m_folder, m_name.c_str(), m_folder, name.c_str()) != 0) return false;
     m_name.clear();
+    m_file.reset();
     return true;
+}
+
+void TemporaryFile::Discard() {
+    if (!m_name.empty()) ::unlinkat(m_folder, m_name.c_str(), 0);
+    m_name.clear();
+    m_file.reset();
+}
+
+void TemporaryFile::Keep() {
+    m_name.clear();
+    m_file.reset();
 }
 
 void RemoveStaleTemporaryFiles(int folder) {
@@ -83,12 +105,13 @@ void RemoveStaleTemporaryFiles(int folder) {
         if (copy >= 0) ::close(copy);
         return;
     }
+    const OnExit closeEntries([entries] { ::closedir(entries); });
     const time_t before = ::time(nullptr) - kStaleSeconds;
     while (const dirent* entry = ::readdir(entries)) {
         struct stat info{};
-        if (IsTemporaryName(entry->d_name) && ::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(info.st_mode) && info.st_mtime < before)
+        if (HasPrefix(entry->d_name, kSavePrefix) &&
+            ::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+            info.st_mtime < before)
             ::unlinkat(folder, entry->d_name, 0);
     }
-    ::closedir(entries);
 }

@@ -8,20 +8,13 @@
 
 namespace {
 
-// zlib says no more than "error" when the data does not inflate.
-QString ReasonOf(const EZintraError& error) {
-    if (dynamic_cast<const EDecompressionError*>(&error) && error.cause().empty())
-        return QStringLiteral("not a ZN file, or its compressed data is damaged");
-    return QString::fromStdString(error.reason());
-}
-
 // The worker's boundary: nothing a read throws may reach the event loop.
 LoadResult Read(const TrayLoader::Reader& reader, const QString& path) {
     LoadResult result{path, std::nullopt, QString()};
     try {
         result.animation = reader(path);
     } catch (const EZintraError& e) {
-        result.error = ReasonOf(e);
+        result.error = QString::fromStdString(e.reason());
     } catch (const std::bad_alloc&) {
         result.error = QString::fromLatin1(messages::kOutOfResources);
     } catch (const std::exception& e) {

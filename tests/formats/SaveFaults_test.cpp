@@ -16,20 +16,28 @@
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <random>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <thread>
+#include <ucontext.h>
 #include <unistd.h>
 
 #include "builders/IconBuilder.h"
 #include "core/Document.h"
-#include "formats/Errors.h"
-#include "formats/FileBytes.h"
-#include "formats/SafeSave.h"
 #include "core/DocumentFile.h"
+#include "formats/Errors.h"
+#include "formats/Fd.h"
+#include "formats/FileBytes.h"
+#include "formats/OnExit.h"
+#include "formats/SafeSave.h"
+#include "formats/TemporaryFile.h"
 #include "formats/ZNFile.h"
 
 namespace {
@@ -37,6 +45,12 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
 
 constexpr uid_t kNobody = 65534;
 constexpr size_t kReadLimit = size_t(64) << 20;
@@ -62,9 +76,9 @@ TDocument Document(const std::string& title, int frames, uint32_t seed) {
 }
 
 // How a save ended, as a line a test can compare.
-std::string SaveOutcome(const std::string& path, const TDocument& document) {
+std::string Outcome(const std::function<void()>& save) {
     try {
-        WriteZNFile(path, document);
+        save();
         return "saved";
     } catch (const EFCreateError& e) {
         return std::string("EFCreateError: ") + e.what();
@@ -73,6 +87,13 @@ std::string SaveOutcome(const std::string& path, const TDocument& document) {
     } catch (const std::exception& e) {
         return std::string("other error: ") + e.what();
     }
+}
+
+std::string SaveOutcome(const std::string& path, const TDocument& document) {
+    return Outcome([&] { WriteZNFile(path, document); });
+}
+std::string SaveOutcome(const std::string& path, const Bytes& bytes) {
+    return Outcome([&] { WriteFileAtomically(path, bytes); });
 }
 
 std::string CannotCreate(const std::string& path) { return "EFCreateError: " + messages::CannotCreate(path); }
@@ -139,6 +160,19 @@ std::string AsUnprivileged(const std::function<std::string()>& body) {
             return std::string(kCannotDrop);
         return body();
     });
+}
+
+bool InstallFilter(std::vector<sock_filter> filter) {
+    const sock_fprog program{static_cast<unsigned short>(filter.size()), filter.data()};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// The bytes of a file named relative to an open folder.
+Bytes ContentsAt(int folder, const std::string& name) {
+    const Fd file(::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid()) return {};
+    const std::string text = ReadAll(file.get());
+    return Bytes(text.begin(), text.end());
 }
 
 class SaveFaults : public ::testing::Test {
@@ -253,6 +287,51 @@ TEST_F(SaveFaults, ASpecialFileInTheWayIsLeftAsItWas) {
     EXPECT_TRUE(fs::is_fifo(path("pipe.zn")));
 }
 
+// A failed save carries the system's reason from where it failed, for
+// tools and logs; the user's message stays the system's own.
+TEST_F(SaveFaults, AFailedSaveCarriesTheSystemsReason) {
+    fs::create_directory(path("folder.zn"));
+    std::ofstream(path("plain")) << "a file";
+    std::ofstream(path("readonly.zn")) << "old";
+    fs::permissions(path("readonly.zn"), fs::perms::owner_read);
+    ASSERT_EQ(::mkfifo(path("pipe.zn").c_str(), 0666), 0);
+    fs::create_symlink("loop.zn", path("loop.zn"));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"folder.zn", std::strerror(EISDIR)},         {"plain/out.zn", std::strerror(ENOTDIR)},
+        {"missing/out.zn", std::strerror(ENOENT)},    {"readonly.zn", std::strerror(EACCES)},
+        {"loop.zn", std::strerror(ELOOP)},            {"pipe.zn", "not a regular file"},
+    };
+    for (const auto& [name, reason] : cases) {
+        try {
+            WriteFileAtomically(path(name), Bytes{1});
+            ADD_FAILURE() << name << " was saved";
+        } catch (const EZintraError& e) {
+            EXPECT_EQ(e.what(), messages::CannotCreate(path(name)));
+            EXPECT_EQ(e.reason(), reason) << name;
+        }
+    }
+}
+
+// --- File systems that keep less ------------------------------------------------
+
+// A file system that keeps no mode or owner gives the replacement what it
+// gives every file: FAT through FUSE (fusefat) answers fchmod with ENOSYS.
+TEST_F(SaveFaults, AFileOnFatThroughFuseIsSavedOver) {
+    const std::string image = path("fat.img"), mount = path("fat");
+    fs::create_directory(mount);
+    if (::access("/dev/fuse", R_OK | W_OK) != 0 ||
+        std::system(("mkfs.fat -C " + image + " 4096 >/dev/null 2>&1").c_str()) != 0 ||
+        std::system(("fusefat -o rw+ " + image + " " + mount + " >/dev/null 2>&1").c_str()) != 0)
+        GTEST_SKIP() << "cannot mount FAT through FUSE here (needs /dev/fuse, mkfs.fat and fusefat)";
+    const OnExit unmount([&] { ::umount2(mount.c_str(), MNT_DETACH); });
+    const std::string target = mount + "/target.zn";
+    for (const uint32_t seed : {1, 2}) {
+        EXPECT_EQ(SaveOutcome(target, Document("new", 3, seed)), "saved");
+        EXPECT_EQ(Contents(target), EncodeZNFile(Document("new", 3, seed)));
+    }
+    EXPECT_EQ(Names(mount), std::vector<std::string>{"target.zn"});
+}
+
 // --- Links, owners and names -------------------------------------------------
 
 struct LinkCase {
@@ -338,6 +417,56 @@ TEST_F(SaveFaults, TheLongestFileNameIsSaved) {
     EXPECT_EQ(Names(m_dir), std::vector<std::string>{name});
 }
 
+// Opens a folder whose path is exactly length bytes, nested under top, and
+// sets path to it.
+Fd DeepFolder(const std::string& top, size_t length, std::string& path) {
+    path = top;
+    Fd folder(::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    while (folder.valid() && path.size() < length) {
+        const size_t left = length - path.size() - 1;
+        const std::string name(left <= NAME_MAX ? left : 200, 'd');
+        ::mkdirat(folder.get(), name.c_str(), 0755);
+        folder = Fd(::openat(folder.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        path += "/" + name;
+    }
+    return folder;
+}
+
+// A path of 4096 bytes is longer than the system takes whole, but its
+// folder and its name are not: each guarantee holds there as anywhere.
+TEST_F(SaveFaults, EveryGuaranteeHoldsAtTheLongestPaths) {
+    const Bytes before(50, 'o'), after(80, 'n');
+    const OnExit removeDeepFolders([&] { std::system(("rm -rf " + path("deep")).c_str()); });
+    fs::create_directory(path("deep"));
+    for (const size_t length : {4094, 4095, 4096}) {
+        SCOPED_TRACE("a path of " + std::to_string(length) + " bytes");
+        std::string folderPath;
+        const Fd folder = DeepFolder(path("deep"), length - 9, folderPath);  // each name below has 8 bytes
+        ASSERT_TRUE(folder.valid());
+        const int at = folder.get();
+        for (const auto& [name, mode] :
+             {std::pair{"mode0600", 0600}, {"readonly", 0444}, {"linked.a", 0644}, {"symreal0", 0644}}) {
+            const Fd file(::openat(at, name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
+            ASSERT_EQ(::write(file.get(), before.data(), before.size()), ssize_t(before.size()));
+            ASSERT_EQ(::fchmod(file.get(), mode_t(mode)), 0);
+        }
+        ASSERT_EQ(::linkat(at, "linked.a", at, "linked.b", 0), 0);
+        ASSERT_EQ(::symlinkat("symreal0", at, "symlink0"), 0);
+        const auto save = [&](const std::string& name) { return SaveOutcome(folderPath + "/" + name, after); };
+
+        EXPECT_EQ(save("mode0600"), "saved");
+        struct stat info{};
+        EXPECT_EQ(::fstatat(at, "mode0600", &info, 0) == 0 ? info.st_mode & 07777 : 0, 0600u);
+        EXPECT_EQ(save("readonly"), CannotCreate(folderPath + "/readonly"));
+        EXPECT_EQ(ContentsAt(at, "readonly"), before);
+        EXPECT_EQ(save("linked.a"), "saved");
+        EXPECT_EQ(ContentsAt(at, "linked.b"), after);
+        EXPECT_EQ(save("symlink0"), "saved");
+        EXPECT_EQ(ContentsAt(at, "symreal0"), after);
+        EXPECT_EQ(::fstatat(at, "symlink0", &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode), true);
+    }
+}
+
 // A killed save may leave a temporary file; the next save into the folder
 // removes those older than an hour, and no other file.
 TEST_F(SaveFaults, ASaveRemovesOldLeftoversOfKilledSaves) {
@@ -411,23 +540,102 @@ TEST_F(SaveFaults, AFailedSaveInPlacePutsTheOldBytesBack) {
     }
 }
 
+constexpr const char* kCannotMount = "cannot mount a file system here";
+
+// Runs body in a child that alone sees a 2 MiB tmpfs mounted at folder.
+std::string OnSmallDisk(const std::string& folder, const std::function<std::string()>& body) {
+    return InChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=2m") != 0)
+            return std::string(kCannotMount);
+        return body();
+    });
+}
+
+// 384 KiB saved as 1152 KiB with about 1660 KiB free: the growth fits,
+// the growth and a copy of the new bytes together do not.
+TEST_F(SaveFaults, AHardLinkedFileOnANearlyFullDiskIsSavedWhenTheGrowthFits) {
+    fs::create_directory(path("small"));
+    const std::string target = path("small/target.zn"), other = path("small/other.zn");
+    const Bytes before(384 << 10, 'o'), after(1152 << 10, 'n');
+    const std::string outcome = OnSmallDisk(path("small"), [&] {
+        WriteFileAtomically(target, before);
+        fs::create_hard_link(target, other);
+        struct statvfs space{};
+        const uint64_t free = ::statvfs(path("small").c_str(), &space) == 0 ? space.f_bavail * space.f_frsize : 0;
+        if (free < after.size() - before.size() || free >= 2 * after.size() - before.size())
+            return "not the disk meant: " + std::to_string(free >> 10) + " KiB free";
+        const std::string saved = SaveOutcome(target, after);
+        return saved + (Contents(other) == after ? ", whole" : ", not whole");
+    });
+    if (outcome == kCannotMount) GTEST_SKIP() << "cannot mount a 2 MiB tmpfs here (needs root)";
+    EXPECT_EQ(outcome, "saved, whole");
+}
+
+// The in-place write keeps no more of the old file than the new bytes
+// cover: a sparse 4 GiB hard-linked file is saved small by a child that
+// may not map 1 GiB.
+TEST_F(SaveFaults, AHugeHardLinkedFileIsRewrittenInBoundedMemory) {
+    if (kSanitized) GTEST_SKIP() << "an address-space limit breaks the sanitizer";
+    const std::string target = folderWithTarget("huge");
+    fs::create_hard_link(target, path("huge/other.zn"));
+    fs::resize_file(target, uintmax_t(4) << 30);
+    const Bytes after = EncodeZNFile(Document("new", 3, 2));
+    EXPECT_EQ(InChild([&] {
+                  const rlimit cap{rlim_t(1) << 30, rlim_t(1) << 30};
+                  return ::setrlimit(RLIMIT_AS, &cap) == 0 ? SaveOutcome(target, after) : "cannot limit memory";
+              }),
+              "saved");
+    EXPECT_EQ(Contents(path("huge/other.zn")), after);
+}
+
+// --- Saves at once ------------------------------------------------------------
+
+// Two saves released together into one hard-linked file, many times: both
+// succeed, one after the other, and the file is one save's bytes whole.
+TEST_F(SaveFaults, TwoSavesIntoOneHardLinkedFileNeverMix) {
+    constexpr int kPairs = 100;
+    const std::string target = folderWithTarget("twice"), other = path("twice/other.zn");
+    fs::create_hard_link(target, other);
+    const Bytes large(1 << 20, 'L'), small(64 << 10, 's');
+    int mixed = 0;
+    for (int pair = 0; pair < kPairs; ++pair) {
+        int go[2];
+        ASSERT_EQ(::pipe2(go, O_CLOEXEC), 0);
+        pid_t savers[2];
+        for (int i = 0; i < 2; ++i) {
+            savers[i] = ::fork();
+            ASSERT_GE(savers[i], 0);
+            if (savers[i] == 0) {
+                ::close(go[1]);
+                char c;
+                [[maybe_unused]] const ssize_t released = ::read(go[0], &c, 1);  // at the close below
+                ::_exit(SaveOutcome(target, i ? small : large) == "saved" ? 0 : 1);
+            }
+        }
+        ::close(go[0]);
+        ::close(go[1]);
+        for (const pid_t pid : savers) EXPECT_EQ(Reap(pid), 0) << "pair " << pair;
+        const Bytes now = Contents(other);
+        if (now != large && now != small) ++mixed;
+    }
+    EXPECT_EQ(mixed, 0);
+}
+
 // --- A killed save ------------------------------------------------------------
 
 // Makes O_TMPFILE fail in this process as it does on a file system without
 // it, so that saves take their named temporary file instead.
 bool RefuseUnnamedFiles() {
-    sock_filter filter[] = {
+    const bool installed = InstallFilter({
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_openat, 0, 3),
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),  // the flags
         BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    const sock_fprog program{sizeof filter / sizeof filter[0], filter};
-    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
-        return false;
-    return ::open(".", O_TMPFILE | O_WRONLY, 0600) < 0 && errno == EOPNOTSUPP;
+    });
+    return installed && ::open(".", O_TMPFILE | O_WRONLY, 0600) < 0 && errno == EOPNOTSUPP;
 }
 
 // Forks a child that saves the encoded file over target once it has said
@@ -536,5 +744,83 @@ TEST_P(KilledSave, LeavesTheOldFileOrTheWholeNewOneAndNoStrayFile) {
 
 INSTANTIATE_TEST_SUITE_P(Temporaries, KilledSave, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Named" : "Unnamed"; });
+
+#if defined(__x86_64__)
+// Where this process dies: part-way through its first write into one file.
+struct KillPoint {
+    dev_t device;
+    ino_t inode;
+    double share;  // of that write's bytes that land first
+};
+KillPoint g_killPoint;
+
+// Makes each pwrite trapped by the filter, through pwritev, which passes;
+// at the kill point a share of it lands, then the process is killed.
+void WriteOrDie(int, siginfo_t*, void* context) {
+    greg_t* regs = static_cast<ucontext_t*>(context)->uc_mcontext.gregs;
+    const int fd = int(regs[REG_RDI]);
+    iovec data{reinterpret_cast<void*>(regs[REG_RSI]), size_t(regs[REG_RDX])};
+    const off_t offset = off_t(regs[REG_R10]);
+    struct stat info{};
+    if (::fstat(fd, &info) == 0 && info.st_dev == g_killPoint.device && info.st_ino == g_killPoint.inode) {
+        data.iov_len = size_t(double(data.iov_len) * g_killPoint.share);
+        ::pwritev(fd, &data, 1, offset);
+        ::kill(::getpid(), SIGKILL);
+    }
+    const ssize_t n = ::pwritev(fd, &data, 1, offset);
+    regs[REG_RAX] = n < 0 ? -errno : n;
+}
+
+bool KillAtFirstWriteInto(const std::string& file, double share) {
+    struct stat info{};
+    if (::stat(file.c_str(), &info) != 0) return false;
+    g_killPoint = {info.st_dev, info.st_ino, share};
+    struct sigaction action{};
+    action.sa_sigaction = WriteOrDie;
+    action.sa_flags = SA_SIGINFO;
+    return ::sigaction(SIGSYS, &action, nullptr) == 0 &&
+           InstallFilter({
+               BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+               BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_pwrite64, 0, 1),
+               BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRAP),
+               BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+           });
+}
+#endif
+
+// A save killed in its first write into a hard-linked file leaves the
+// file torn, and beside it a recovery copy holding the new bytes whole.
+TEST_F(SaveFaults, ARewriteInPlaceKilledAtItsFirstWriteLeavesTheNewBytesWholeBesideTheFile) {
+#if !defined(__x86_64__)
+    GTEST_SKIP() << "the kill point reads x86-64 registers";
+#else
+    constexpr int kKills = 20;
+    const std::string target = folderWithTarget("torn");
+    fs::create_hard_link(target, path("torn/other.zn"));
+    const Bytes before = Contents(target);
+    const Bytes after = EncodeZNFile(Document("new", 2000, 5));
+    std::mt19937 random(20261207);
+    std::uniform_real_distribution<double> share(0, 1);
+    for (int kill = 0; kill < kKills; ++kill) {
+        SCOPED_TRACE("kill " + std::to_string(kill));
+        const double landed = share(random);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (KillAtFirstWriteInto(target, landed)) Outcome([&] { WriteFileAtomically(target, after); });
+            ::_exit(2);
+        }
+        const int status = Reap(pid);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "status " << status;
+        std::vector<std::string> copies = Names(path("torn"));
+        std::erase_if(copies, [](const std::string& name) { return !IsRecoveryName(name); });
+        ASSERT_EQ(copies.size(), 1u);
+        EXPECT_EQ(Contents(path("torn/" + copies[0])), after);
+        EXPECT_EQ(fs::hard_link_count(target), 2u);
+        fs::remove(path("torn/" + copies[0]));
+        WriteFileAtomically(target, before);
+    }
+#endif
+}
 
 }  // namespace

@@ -30,7 +30,7 @@ std::vector<LoadResult> LoadAll(TrayLoader& loader, const QStringList& paths) {
 
 TEST(TrayLoader, WhateverAReadThrowsIsTheFilesErrorInWords) {
     const std::vector<std::pair<std::function<void()>, QString>> cases = {
-        {[] { throw EDecompressionError(messages::kInflate); }, "not a ZN file, or its compressed data is damaged"},
+        {[] { throw EReadError(messages::kStreamRead); }, "Stream read error"},
         {[] { throw EReadError(messages::kStreamRead, "over the read's budget"); }, "over the read's budget"},
         {[] { throw std::bad_alloc(); }, "Out of system resources"},
         {[] { throw std::runtime_error("vector too long"); }, "vector too long"},

@@ -1,6 +1,6 @@
 #pragma once
 // How zntool names a file it could not read or write: the file and the
-// system's reason, where the project's readers and writers only say that
+// reason, where the user-facing message of an error only says that
 // something failed.
 #include <cstdint>
 #include <functional>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class EZintraError;
 class TDocument;
 
 class EFileFailure : public std::runtime_error {
@@ -21,11 +22,9 @@ private:
     std::string m_path;
 };
 
-// The reason path could not be read: the system's message when the file
-// cannot be opened, else the reader's own message.
-std::string ReadFailureReason(const std::string& path, const std::exception& error);
-// The reason path could not be written, the same way.
-std::string WriteFailureReason(const std::string& path, const std::exception& error);
+// Why a file could not be read or written: the cause the error carries
+// from where it happened, else its message.
+std::string FailureReason(const EZintraError& error);
 
 // Runs read, naming input in any failure.
 TDocument ReadInput(const std::string& input, const std::function<TDocument()>& read);

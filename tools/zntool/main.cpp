@@ -31,7 +31,7 @@ int RunInfo(const Invocation& invocation) {
         try {
             infos.push_back(ReadAnimationInfo(path, invocation.stripRate));
         } catch (const EZintraError& error) {
-            Report(path, ReadFailureReason(path, error));
+            Report(path, FailureReason(error));
             status = kFileFailed;
             continue;
         }
