@@ -31,6 +31,8 @@ std::string ReadFailureReason(const std::string& path, const std::exception& err
     // zlib's own text says no more than "error".
     if (dynamic_cast<const EDecompressionError*>(&error))
         return "not a ZN file, or its compressed data is damaged";
+    // A tool says why, where the reader knew more than its message says.
+    if (const auto* known = dynamic_cast<const EZintraError*>(&error)) return known->reason();
     return error.what();
 }
 
