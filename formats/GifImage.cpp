@@ -154,7 +154,6 @@ private:
         const Area area{std::min(image.Left, m_screen.width), std::min(image.Top, m_screen.height),
                         std::min(image.Left + image.Width, m_screen.width),
                         std::min(image.Top + image.Height, m_screen.height)};
-        m_budget.chargePixels(area.pixels(), "drawing a GIF frame");
         if (control.disposal == DISPOSE_PREVIOUS) save(area);
         decode(frame, area, palette, control.transparent);
         ++m_summary.frameCount;
@@ -193,7 +192,8 @@ private:
             case GifLzwDecoder::Result::BadCode: FailDecoding(D_GIF_ERR_IMAGE_DEFECT, InFrame(frame));
             }
             y += image.Top;
-            if (y >= area.y1) return;
+            if (y >= area.y1 || area.empty()) return;
+            m_budget.chargePixels(uint64_t(area.x1 - area.x0), "drawing a GIF frame");
             Rgba* out = m_screen.pixels.data() + size_t(y) * size_t(m_screen.width);
             const GifPixelType* in = m_line.data();
             for (int x = area.x0; x < area.x1; ++x) {
