@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "1 frames"},
         HostileGif{"RestoringFramesToTheFrameCap",
                    [](const std::string& path) { WriteBytes(path, test::RestoringGif(kMaxGifFrames, 90)); },
-                   "error: the file asks for more work than any animation needs (restoring what a GIF frame covered)"},
+                   "error: the file asks for more work than any animation needs (decoding GIF image data)"},
         HostileGif{"QuarterGibibyteFile", [](const std::string& path) { test::WriteHugeGif(path, off_t(250) << 20); },
                    "error: larger than 64 MiB; zntool reads pictures up to that size"}),
     [](const auto& info) { return std::string(info.param.name); });
