@@ -27,10 +27,11 @@ void GifLzwDecoder::chargeCodes() {
     m_uncharged = 0;
 }
 
-bool GifLzwDecoder::readCode(int& code) {
+bool GifLzwDecoder::refill() {
     while (m_bitCount < m_width) {
         if (m_block.empty()) {
-            // Codes are charged a sub-block at a time, before more are read.
+            // Codes are charged a sub-block at a time, before more are read;
+            // the next sub-block is read only once its bits are needed.
             chargeCodes();
             if (m_terminated) return false;
             m_block = m_nextBlock();
@@ -39,11 +40,17 @@ bool GifLzwDecoder::readCode(int& code) {
                 return false;
             }
         }
-        m_bits |= uint32_t(m_block.front()) << m_bitCount;
-        m_block = m_block.subspan(1);
-        m_bitCount += 8;
+        // As many bytes of this sub-block as the bit buffer holds.
+        const size_t n = std::min(m_block.size(), size_t(64 - m_bitCount) / 8);
+        for (size_t i = 0; i < n; ++i, m_bitCount += 8) m_bits |= uint64_t(m_block[i]) << m_bitCount;
+        m_block = m_block.subspan(n);
     }
-    code = int(m_bits & ((1u << m_width) - 1));
+    return true;
+}
+
+inline bool GifLzwDecoder::readCode(int& code) {
+    if (m_bitCount < m_width && !refill()) return false;
+    code = int(m_bits & ((uint64_t(1) << m_width) - 1));
     m_bits >>= m_width;
     m_bitCount -= m_width;
     ++m_uncharged;

@@ -39,6 +39,7 @@ private:
     static constexpr int kTableSize = 1 << kMaxCodeBits;
     static constexpr int kNoCode = -1;
 
+    bool refill();
     bool readCode(int& code);
     void reset();
     void chargeCodes();
@@ -58,7 +59,7 @@ private:
 
     std::span<const uint8_t> m_block;
     bool m_terminated = false;
-    uint32_t m_bits = 0;
+    uint64_t m_bits = 0;
     int m_bitCount = 0;
     uint64_t m_uncharged = 0;
 

@@ -19,8 +19,8 @@ namespace test {
 inline std::vector<uint8_t> ClearCodeGif(size_t bytes) {
     GifImage dot;
     dot.width = dot.height = 1;
-    // Three bits a code: eight codes in three bytes.
-    dot.data = GifCodes(2).clear(int(bytes / 3 * 8)).pixels({1}).end().data();
+    // At code size 0 a clear code is a single bit.
+    dot.data = GifCodes(0).clear(int(bytes * 8)).pixels({0}).end().data();
     return GifBuilder(1, 1, {{0, 0, 0}, {255, 255, 255}}).image(dot).bytes();
 }
 
