@@ -53,7 +53,9 @@ Decoded Walk(const Bytes& bytes, DecodeImage decodeImage) {
         if (type == EXTENSION_RECORD_TYPE) {
             int code = 0;
             GifByteType* block = nullptr;
-            for (DGifGetExtension(gif, &code, &block); block;) DGifGetExtensionNext(gif, &block);
+            int read = DGifGetExtension(gif, &code, &block);
+            while (read == GIF_OK && block) read = DGifGetExtensionNext(gif, &block);
+            if (read == GIF_ERROR) decoded.error = gif->Error;
         } else if (type == IMAGE_DESC_RECORD_TYPE) {
             if (DGifGetImageHeader(gif) == GIF_ERROR) {
                 decoded.error = gif->Error;
