@@ -126,12 +126,12 @@ int main(int argc, char** argv) {
     for (unsigned i = 0; i < 30000; ++i) wide.push_back(uint8_t((i * 2654435761u) >> 24));
     Write(root / "gif", "full-table.gif",
           GifBuilder(200, 150, std::vector<Rgb>(256, Rgb{9, 8, 7})).image(coded(200, 150, GifCodes(8).pixels(wide, true).end().data())).bytes());
-    Write(root / "gif", "restoring.gif", RestoringGif(64, 90));
+    Write(root / "gif", "restoring.gif", RestoringGif(16, 90));
     GifBuilder chain(64, 64, colours);
     for (int f = 0; f < 24; ++f)
         chain.image(stripes(f % 7 * 5, f % 5 * 7, 30 + f, 20 + f, f % 3 == 0 ? DISPOSE_PREVIOUS : f % 3 == 1 ? DISPOSE_BACKGROUND : DISPOSE_DO_NOT));
     Write(root / "gif", "disposal-chain.gif", chain.bytes());
     Write(root / "gif", "large-screen.gif",
-          GifBuilder(4000, 3000, colours).image(stripes(3990, 2990, 20, 20, DISPOSE_BACKGROUND)).image(stripes(0, 0, 8, 8, DISPOSE_PREVIOUS)).bytes());
+          GifBuilder(2000, 1000, colours).image(stripes(1990, 990, 20, 20, DISPOSE_BACKGROUND)).image(stripes(0, 0, 8, 8, DISPOSE_PREVIOUS)).bytes());
     return 0;
 }
