@@ -41,7 +41,8 @@ inline void WriteHugeGif(const std::string& path, off_t bytes) {
     GifImage dot = GifRect(0, 0, 1, 1, [](int, int) { return 1; });
     const std::vector<uint8_t> gif = GifBuilder(1, 1, {{0, 0, 0}, {255, 255, 255}}).image(dot).bytes();
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const bool written = fd >= 0 && ::write(fd, gif.data(), gif.size()) == ssize_t(gif.size()) && ::ftruncate(fd, bytes) == 0;
+    const bool written =
+        fd >= 0 && ::write(fd, gif.data(), gif.size()) == ssize_t(gif.size()) && ::ftruncate(fd, bytes) == 0;
     if (fd >= 0) ::close(fd);
     if (!written) throw std::runtime_error("cannot write " + path);
 }

@@ -48,7 +48,8 @@ struct HostileGif {
 void PrintTo(const HostileGif& c, std::ostream* out) { *out << c.name; }
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 class HostileGifs : public ::testing::TestWithParam<HostileGif> {
@@ -79,8 +80,8 @@ TEST_P(HostileGifs, OpenOrFailWithinTheAims) {
 INSTANTIATE_TEST_SUITE_P(
     Crafted, HostileGifs,
     ::testing::Values(
-        HostileGif{"OneMebibyteOfClearCodes", [](const std::string& path) { WriteBytes(path, test::ClearCodeGif(1 << 20)); },
-                   "1 frames"},
+        HostileGif{"OneMebibyteOfClearCodes",
+                   [](const std::string& path) { WriteBytes(path, test::ClearCodeGif(1 << 20)); }, "1 frames"},
         HostileGif{"RestoringFramesToTheFrameCap",
                    [](const std::string& path) { WriteBytes(path, test::RestoringGif(kMaxGifFrames, 90)); },
                    "error: the file asks for more work than any animation needs (decoding GIF image data)"},

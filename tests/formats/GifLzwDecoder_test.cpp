@@ -111,8 +111,10 @@ std::vector<Rgb> Colours(int count) { return std::vector<Rgb>(size_t(count), Rgb
 
 // A GIF of giflib's own encoding.
 Bytes Encoded(int width, int height, int colours, bool interlace = false) {
-    GifImage image = test::GifRect(0, 0, width, height, [&, random = std::mt19937(unsigned(colours))](int, int) mutable {
-        return random() % unsigned(colours) < 3 ? 0 : random() % unsigned(colours);  // runs and noise
+    std::mt19937 random{unsigned(colours)};
+    // Runs of index 0 among noise.
+    GifImage image = test::GifRect(0, 0, width, height, [&](int, int) {
+        return random() % unsigned(colours) < 3 ? 0 : random() % unsigned(colours);
     });
     image.interlace = interlace;
     return GifBuilder(width, height, Colours(colours)).image(image).bytes();
@@ -128,7 +130,8 @@ Bytes Written(int width, int height, const Bytes& data) {
 }
 
 TEST(GifLzwDecoder, DecodesAsGiflibDoes) {
-    const Bytes noise = Random(9000, 4, 1), wide = Random(40000, 256, 2), zeros(6000, 0);
+    const Bytes noise = Random(9000, 4, 1), wide = Random(40000, 256, 2);
+    const Bytes firstPart(noise.begin(), noise.begin() + 4000), lastPart(noise.begin() + 4000, noise.end());
     Bytes cut = Written(90, 100, GifCodes(2).pixels(noise).end().data(20));
     cut.resize(cut.size() - 30);
     const std::vector<std::tuple<std::string, Bytes, int>> cases{
@@ -140,15 +143,20 @@ TEST(GifLzwDecoder, DecodesAsGiflibDoes) {
         {"code size 1", Written(90, 100, GifCodes(1).pixels(Random(9000, 2, 3)).end().data()), 0},
         {"code size 8 for four colours", Written(90, 100, GifCodes(8).pixels(noise).end().data()), 0},
         {"a full table kept without a clear", Written(200, 200, GifCodes(8).pixels(wide, true).end().data()), 0},
-        {"one index throughout: codes that define themselves", Written(60, 100, GifCodes(2).pixels(zeros).end().data()), 0},
-        {"clear codes before and between", Written(90, 100, GifCodes(2).clear(3000).pixels(Bytes(noise.begin(), noise.begin() + 4000)).pixels(Bytes(noise.begin() + 4000, noise.end())).data()), 0},
+        {"one index throughout: codes that define themselves",
+         Written(60, 100, GifCodes(2).pixels(Bytes(6000, 0)).end().data()), 0},
+        {"clear codes before and between",
+         Written(90, 100, GifCodes(2).clear(3000).pixels(firstPart).pixels(lastPart).data()), 0},
         {"sub-blocks of one byte", Written(90, 100, GifCodes(2).pixels(noise).end().data(1)), 0},
         {"no end code", Written(90, 100, GifCodes(2).pixels(noise).data(7)), 0},
         {"codes after the last index", Written(90, 99, GifCodes(2).pixels(noise).end().data()), 0},
-        {"an end code before the last index", Written(90, 101, GifCodes(2).pixels(noise).end().data()), D_GIF_ERR_EOF_TOO_SOON},
-        {"data that ends before the last index", Written(90, 101, GifCodes(2).pixels(noise).data()), D_GIF_ERR_IMAGE_DEFECT},
+        {"an end code before the last index", Written(90, 101, GifCodes(2).pixels(noise).end().data()),
+         D_GIF_ERR_EOF_TOO_SOON},
+        {"data that ends before the last index", Written(90, 101, GifCodes(2).pixels(noise).data()),
+         D_GIF_ERR_IMAGE_DEFECT},
         {"a file cut inside the data", cut, D_GIF_ERR_READ_FAILED},
-        {"a first code that is no index", Written(9, 9, GifCodes(2).code(6).pixels(noise).data()), D_GIF_ERR_IMAGE_DEFECT},
+        {"a first code that is no index", Written(9, 9, GifCodes(2).code(6).pixels(noise).data()),
+         D_GIF_ERR_IMAGE_DEFECT},
     };
     for (const auto& [name, gif, error] : cases) {
         const Decoded giflib = ByGiflib(gif);
