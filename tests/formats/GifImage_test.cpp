@@ -147,6 +147,19 @@ TEST(GifImage, HoldsTheScreenAndOneSavedAreaWhateverTheFrameCount) {
     EXPECT_LE(g_peak - base, 2 * screenBytes + (size_t(64) << 10));
 }
 
+// The screen once; then a frame's header and its own pixels, each decoded,
+// drawn, saved and restored, and a code at most for each.
+TEST(GifImage, ChargesTheScreenOnceAndEachFrameItsOwnPixels) {
+    GifBuilder builder(256, 256, kGlobal);
+    for (int f = 0; f < 100; ++f) builder.image(Frame(f, f, 8, 8, DISPOSE_PREVIOUS));
+    const std::vector<uint8_t> gif = builder.bytes();
+    ReadBudget budget;
+    ComposeGif(gif, budget, [](const IconImage&, int) {});
+    const uint64_t least = gif.size() + (256 * 256 + 100 * 4 * 64) * ReadBudget::kPixel + 100 * 4096;
+    EXPECT_GE(budget.spent(), least);
+    EXPECT_LE(budget.spent(), least + 100 * 64);
+}
+
 TEST(GifImage, KeepsTheCommentsUpToAFieldsLength) {
     const std::vector<uint8_t> gif = GifBuilder(4, 4, kGlobal)
                                          .comment("made by hand")
