@@ -1,6 +1,6 @@
 // Importing an animated GIF as zntool convert does, next to ImageMagick
-// composing the same file (-coalesce) and nothing else. Built with zntool's
-// sources as gif_bench (see tools/zntool/CMakeLists.txt).
+// composing the same file (-coalesce) and nothing else. Built beside zntool
+// as gif_bench (see tools/zntool/CMakeLists.txt).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -10,8 +10,9 @@
 #include <fstream>
 
 #include "builders/GifBuilder.h"
-#include "tools/zntool/GifReader.h"
-#include "tools/zntool/PictureImport.h"
+#include "core/PictureImport.h"
+#include "formats/GifImage.h"
+#include "formats/ReadBudget.h"
 
 namespace {
 
@@ -58,13 +59,19 @@ void Run(benchmark::State& state, const std::string& command) {
 
 // Composing every frame onto the screen, nothing else.
 void BM_ComposeGif(benchmark::State& state) {
-    for (auto _ : state) ComposeGif(Animation(), [](const IconImage& screen, int) { benchmark::DoNotOptimize(screen.pixels.data()); });
+    for (auto _ : state) {
+        ReadBudget budget;
+        ComposeGif(Animation(), budget, [](const IconImage& screen, int) { benchmark::DoNotOptimize(screen.pixels.data()); });
+    }
 }
 BENCHMARK(BM_ComposeGif)->Unit(benchmark::kMillisecond);
 
 // Composing and making each frame a document frame.
 void BM_ImportGif(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(LoadGifAnimation(Animation()));
+    for (auto _ : state) {
+        ReadBudget budget;
+        benchmark::DoNotOptimize(LoadGifAnimation(Animation(), budget));
+    }
 }
 BENCHMARK(BM_ImportGif)->Unit(benchmark::kMillisecond);
 

@@ -7,6 +7,7 @@
 #include "core/Conversion.h"
 #include "formats/AnimatedCursor.h"
 #include "formats/Errors.h"
+#include "formats/FileExtension.h"
 #include "formats/ZNFile.h"
 
 namespace {
@@ -99,11 +100,7 @@ TDocument FromCursor(const TAnimatedCursorImage& cursor, ReadBudget& budget, int
 }  // namespace
 
 AnimationKind KindOfPath(const std::string& path) {
-    const std::string name = path.substr(path.find_last_of('/') + 1);
-    const auto dot = name.find_last_of('.');
-    std::string extension = dot == std::string::npos ? "" : name.substr(dot);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    const std::string extension = FileExtension(path);
     if (extension == ".zn") return AnimationKind::ZN;
     if (extension == ".ani") return AnimationKind::AnimatedCursor;
     return AnimationKind::Other;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "formats/CursorFrameList.h"
+#include "formats/FileBytes.h"
 #include "formats/FrameIcon.h"
 #include "formats/ReadBudget.h"
 
@@ -22,7 +23,7 @@ struct TIconFrame {
     int32_t rate = 0;
 };
 
-inline constexpr size_t kMaxCursorFileBytes = size_t(64) << 20;
+inline constexpr size_t kMaxCursorFileBytes = kMaxInputFileBytes;
 // No document takes more than kMaxFrames frames. A cursor whose records
 // with images number more than this, or more than it has bytes, is refused
 // rather than listed.

@@ -8,6 +8,7 @@
 #include "builders/GifBuilder.h"
 #include "builders/HostileFiles.h"
 #include "builders/HostilePngs.h"
+#include "builders/HostileGifs.h"
 #include "builders/IconBuilder.h"
 #include "builders/RiffBuilder.h"
 #include "builders/ZNBuilder.h"
@@ -155,6 +156,43 @@ int main(int argc, char** argv) {
               .image(stripes(4, 4, 8, 8, DISPOSE_BACKGROUND))
               .image(stripes(8, 8, 12, 12, DISPOSE_PREVIOUS))
               .image(interlaced)
+              .bytes());
+
+    // Image data as no encoder of giflib's writes it: runs of clear codes,
+    // code sizes 0 and 8 for few colours, a full table kept without a clear;
+    // frames that save, clear and restore one after another; a large screen.
+    std::vector<uint8_t> noise;
+    for (unsigned i = 0; i < 4000; ++i) noise.push_back(uint8_t((i * 2654435761u) >> 29));
+    auto coded = [](int width, int height, std::vector<uint8_t> data, int disposal = DISPOSE_DO_NOT) {
+        GifImage image;
+        image.width = width;
+        image.height = height;
+        image.data = std::move(data);
+        image.disposal = disposal;
+        return image;
+    };
+    Write(root / "gif", "clear-codes.gif", ClearCodeGif(3000));
+    Write(root / "gif", "codes.gif",
+          GifBuilder(80, 50, colours)
+              .image(coded(80, 50, GifCodes(4).clear(50).pixels(noise).clear(9).end().data(7)))
+              .image(coded(60, 10, GifCodes(0).pixels(std::vector<uint8_t>(600, 0)).data(), DISPOSE_PREVIOUS))
+              .image(coded(20, 20, GifCodes(8).pixels({noise.begin(), noise.begin() + 400}).end().data()))
+              .bytes());
+    std::vector<uint8_t> wide;
+    for (unsigned i = 0; i < 30000; ++i) wide.push_back(uint8_t((i * 2654435761u) >> 24));
+    Write(root / "gif", "full-table.gif",
+          GifBuilder(200, 150, std::vector<Rgb>(256, Rgb{9, 8, 7}))
+              .image(coded(200, 150, GifCodes(8).pixels(wide, true).end().data()))
+              .bytes());
+    Write(root / "gif", "restoring.gif", RestoringGif(16, 90));
+    GifBuilder chain(64, 64, colours);
+    const int disposals[] = {DISPOSE_PREVIOUS, DISPOSE_BACKGROUND, DISPOSE_DO_NOT};
+    for (int f = 0; f < 24; ++f) chain.image(stripes(f % 7 * 5, f % 5 * 7, 30 + f, 20 + f, disposals[f % 3]));
+    Write(root / "gif", "disposal-chain.gif", chain.bytes());
+    Write(root / "gif", "large-screen.gif",
+          GifBuilder(2000, 1000, colours)
+              .image(stripes(1990, 990, 20, 20, DISPOSE_BACKGROUND))
+              .image(stripes(0, 0, 8, 8, DISPOSE_PREVIOUS))
               .bytes());
     return 0;
 }

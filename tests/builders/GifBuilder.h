@@ -1,11 +1,14 @@
 #pragma once
 // Animated GIFs for tests, written by giflib's own encoder: any screen,
-// colour tables, frame placement, transparency, disposal and interlace.
+// colour tables, frame placement, transparency, disposal and interlace; and
+// image data written code by code, as no encoder of giflib's would.
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "formats/Colours.h"
@@ -20,6 +23,95 @@ struct GifImage {
     int disposal = DISPOSAL_UNSPECIFIED;
     int delay = 10;
     bool interlace = false;
+    // The data as written (code size, sub-blocks, terminator); when given,
+    // it stands for the indices.
+    std::vector<uint8_t> data;
+};
+
+// Image data code by code: indices compressed as LZW does, and clear codes,
+// end codes or any other code wherever a test puts them. Each code is as
+// wide as a decoder reads it at that point.
+class GifCodes {
+public:
+    explicit GifCodes(int codeSize) : m_codeSize(codeSize), m_clear(1 << codeSize) { restart(); }
+
+    GifCodes& clear(int count = 1) {
+        for (int i = 0; i < count; ++i) {
+            put(m_clear);
+            restart();
+        }
+        return *this;
+    }
+    GifCodes& end() { return put(m_clear + 1); }
+    GifCodes& code(int code) { return put(code); }
+
+    // The indices as one run of codes after a clear (unless nothing came
+    // before); a full table is cleared, or kept as it is when keepFullTable.
+    GifCodes& pixels(const std::vector<uint8_t>& indices, bool keepFullTable = false) {
+        if (m_written > 0) clear();
+        int match = -1;
+        for (uint8_t index : indices) {
+            if (match < 0) {
+                match = index;
+                continue;
+            }
+            const auto known = m_table.find(match * 256 + index);
+            if (known != m_table.end()) {
+                match = known->second;
+                continue;
+            }
+            put(match);
+            if (m_nextEntry < 4096) m_table[match * 256 + index] = m_nextEntry++;
+            if (m_nextEntry == 4096 && !keepFullTable) clear();
+            match = index;
+        }
+        if (match >= 0) put(match);
+        return *this;
+    }
+
+    // The code size, the codes in sub-blocks of blockSize bytes, the terminator.
+    std::vector<uint8_t> data(size_t blockSize = 255) const {
+        std::vector<uint8_t> bytes = m_bytes, out{uint8_t(m_codeSize)};
+        if (m_bitCount > 0) bytes.push_back(uint8_t(m_bits));
+        for (size_t at = 0; at < bytes.size(); at += blockSize) {
+            const size_t n = std::min(blockSize, bytes.size() - at);
+            out.push_back(uint8_t(n));
+            out.insert(out.end(), bytes.begin() + ptrdiff_t(at), bytes.begin() + ptrdiff_t(at + n));
+        }
+        out.push_back(0);
+        return out;
+    }
+
+private:
+    void restart() {
+        m_table.clear();
+        m_nextEntry = m_clear + 2;
+        m_width = m_codeSize + 1;
+        m_running = m_clear + 2;
+        m_limit = 1 << m_width;
+        m_written = 0;
+    }
+    // Packed least significant bit first; the width grows as GIF decoders
+    // count: once the codes since a clear pass the widest of this width.
+    GifCodes& put(int code) {
+        m_bits |= uint32_t(code) << m_bitCount;
+        m_bitCount += m_width;
+        for (; m_bitCount >= 8; m_bitCount -= 8, m_bits >>= 8) m_bytes.push_back(uint8_t(m_bits));
+        ++m_written;
+        if (m_running < 4097 && ++m_running > m_limit && m_width < 12) {
+            m_limit <<= 1;
+            ++m_width;
+        }
+        return *this;
+    }
+
+    int m_codeSize, m_clear;
+    int m_width = 0, m_running = 0, m_limit = 0, m_nextEntry = 0;
+    int m_written = 0;
+    std::unordered_map<int, int> m_table;
+    std::vector<uint8_t> m_bytes;
+    uint32_t m_bits = 0;
+    int m_bitCount = 0;
 };
 
 // An image of one colour index, or of indices from a function of (x, y).
@@ -68,6 +160,11 @@ public:
             GifByteType extension[4];
             EGifGCBToExtension(&control, extension);
             Check(EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension), gif);
+            if (!image.data.empty()) {
+                // giflib writes as it goes, so our own bytes fall in place.
+                PutRawImage(out, image);
+                continue;
+            }
             ColorMapObject* local = Map(image.colours);
             // giflib's encoder forgets, without freeing, the last image's
             // own table when the next image has none.
@@ -99,6 +196,22 @@ private:
         auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
         out->insert(out->end(), data, data + length);
         return length;
+    }
+    static void PutRawImage(std::vector<uint8_t>& out, const GifImage& image) {
+        out.push_back(0x2C);
+        for (int value : {image.left, image.top, image.width, image.height}) {
+            out.push_back(uint8_t(value));
+            out.push_back(uint8_t(value >> 8));
+        }
+        int bits = 0;
+        while (!image.colours.empty() && (2 << bits) < int(image.colours.size())) ++bits;
+        out.push_back(uint8_t((image.colours.empty() ? 0 : 0x80 | bits) | (image.interlace ? 0x40 : 0)));
+        if (!image.colours.empty())
+            for (int i = 0; i < (2 << bits); ++i) {
+                const Rgb c = i < int(image.colours.size()) ? image.colours[size_t(i)] : Rgb{};
+                out.insert(out.end(), {c.r, c.g, c.b});
+            }
+        out.insert(out.end(), image.data.begin(), image.data.end());
     }
     static void Check(int result, GifFileType* gif) {
         if (result == GIF_ERROR) throw std::runtime_error(GifErrorString(gif->Error));

@@ -5,10 +5,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <set>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include "builders/Bounded.h"
 #include "builders/HostileFiles.h"
 #include "builders/RiffBuilder.h"
 #include "builders/ZNBuilder.h"
@@ -177,63 +175,6 @@ TEST_F(LoadAnimationFiles, FirstFrameIsTheFullReadsFirstAndCostsOnlyWhatItNeeds)
 // reader that runs away fails there rather than on the machine, and its
 // peak resident memory and CPU time are checked against the aims of 256 MiB
 // and 2 s.
-
-// Under AddressSanitizer the address space cannot be capped, its own memory
-// would count and everything runs slower, so only the outcomes are checked.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
-struct Bounded {
-    std::string report;  // what work returned, or its error
-    long peakMiB = 0;
-    double cpuSeconds = 0;
-};
-
-Bounded RunBounded(const std::function<std::string()>& work) {
-    int pipe[2];
-    if (::pipe(pipe) != 0) return {"no pipe"};
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(pipe[0]);
-        const rlimit cap{rlim_t(1) << 30, rlim_t(1) << 30};
-        if (!kSanitized) ::setrlimit(RLIMIT_AS, &cap);
-        // A reader that runs away is stopped rather than waited for.
-        const rlimit cpu{kSanitized ? 120u : 10u, kSanitized ? 120u : 10u};
-        ::setrlimit(RLIMIT_CPU, &cpu);
-        std::string report;
-        try {
-            report = work();
-        } catch (const EZintraError& e) {
-            report = std::string("error: ") + e.what();
-        } catch (const std::bad_alloc&) {
-            report = "out of memory";
-        }
-        [[maybe_unused]] const auto written = ::write(pipe[1], report.data(), report.size());
-        ::_exit(0);
-    }
-    ::close(pipe[1]);
-    Bounded result;
-    char buffer[256];
-    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;) result.report.append(buffer, size_t(n));
-    ::close(pipe[0]);
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    if (!WIFEXITED(status)) result.report += " (the child died)";
-    result.peakMiB = usage.ru_maxrss / 1024;
-    auto seconds = [](timeval t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    result.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    return result;
-}
 
 // Tells today's results apart: the frame count and each distinct rate
 // (for a document, with what its frames show).

@@ -200,8 +200,11 @@ tumbler() {
   local service=(--session --dest org.freedesktop.thumbnails.Thumbnailer1
                  --object-path /org/freedesktop/thumbnails/Thumbnailer1)
   local method=org.freedesktop.thumbnails.Thumbnailer1
+  # Asked only once ours owns the name: a call before that would have the
+  # bus start the system's own tumblerd, which takes the names from ours.
   for _ in $(seq 100); do
-    gdbus call "${service[@]}" --method $method.GetSupported >/dev/null 2>&1 && break
+    gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+      --method org.freedesktop.DBus.NameHasOwner $method 2>/dev/null | grep -q true && break
     sleep 0.1
   done
   local uri="file://$files/walk%20one.zn"
@@ -220,7 +223,9 @@ open_with() {
   # What a file manager offers under "Open With", as GIO lists it; GIO
   # hides an entry whose program is not on PATH.
   for type in application/x-zintra-animation application/x-navi-animation; do
-    PATH=$prefix/bin:$PATH gio mime "$type" | grep -qx $'\tzintra-tray.desktop' || fail "the tray player is not offered for $type"
+    local listed
+    listed=$(PATH=$prefix/bin:$PATH gio mime "$type" 2>&1)
+    grep -qx $'\tzintra-tray.desktop' <<<"$listed" || fail "the tray player is not offered for $type: $listed"
   done
 }
 

@@ -5,10 +5,11 @@
 #include <map>
 #include <set>
 
-#include "PictureImport.h"
 #include "TextEncoding.h"
 #include "core/AnimationLoader.h"
 #include "core/Document.h"
+#include "core/PictureImport.h"
+#include "formats/FileExtension.h"
 
 namespace {
 
@@ -241,10 +242,9 @@ Invocation ParseThumbnail(const Words& words) {
 }  // namespace
 
 std::optional<OutputFormat> FormatOfPath(const std::string& path) {
-    const std::string name = std::filesystem::path(path).filename().string();
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos) return std::nullopt;
-    return FormatByName(name.substr(dot));
+    const std::string extension = FileExtension(path);
+    if (extension.empty()) return std::nullopt;
+    return FormatByName(extension);
 }
 
 const char* ExtensionOf(OutputFormat format) {

@@ -5,13 +5,14 @@
 #include "AniWriter.h"
 #include "Failure.h"
 #include "GifWriter.h"
-#include "PictureImport.h"
 #include "PngWriter.h"
 #include "TextEncoding.h"
 #include "core/AnimationLoader.h"
 #include "core/Document.h"
 #include "formats/Errors.h"
 #include "core/DocumentFile.h"
+#include "core/PictureImport.h"
+#include "formats/ReadBudget.h"
 #include "formats/ZNFile.h"
 
 namespace {
@@ -58,7 +59,10 @@ std::vector<uint8_t> Encode(const TDocument& document, const Invocation& invocat
 }  // namespace
 
 void ConvertAnimation(const ConvertJob& job, const Invocation& invocation) {
-    TDocument document = ReadInput(job.input, [&] { return LoadInput(job.input, invocation.stripRate); });
+    TDocument document = ReadInput(job.input, [&] {
+        ReadBudget budget;
+        return LoadInput(job.input, invocation.stripRate, budget);
+    });
     TitleFromFileName(document, job.input);
     ApplyFields(document, invocation.fields);
     if (invocation.format == OutputFormat::ZN) RequireZNFields(document, job.input);

@@ -4,11 +4,12 @@
 #include <cstdio>
 
 #include "Arguments.h"
-#include "PictureImport.h"
 #include "TextEncoding.h"
 #include "core/Document.h"
 #include "core/AnimationLoader.h"
+#include "core/PictureImport.h"
 #include "formats/AnimatedCursor.h"
+#include "formats/ReadBudget.h"
 #include "formats/ZNFile.h"
 
 namespace {
@@ -146,7 +147,8 @@ std::string JsonField(const std::optional<std::string>& field) {
 // Pictures are read as convert reads them, so the frames and rates shown
 // are the ones a conversion gives. Only a GIF can carry a comment.
 AnimationInfo ReadPicture(const std::string& path, int32_t stripRate) {
-    const TDocument document = LoadInput(path, stripRate);
+    ReadBudget budget;
+    const TDocument document = LoadInput(path, stripRate, budget);
     AnimationInfo info;
     info.path = path;
     const bool gif = FormatOfPath(path) == OutputFormat::Gif;

@@ -1,27 +1,20 @@
-#include "PictureImport.h"
+#include "core/PictureImport.h"
 
 #include <algorithm>
 #include <filesystem>
 
-#include "GifReader.h"
 #include "core/AnimationLoader.h"
 #include "core/Conversion.h"
 #include "formats/Errors.h"
 #include "formats/FileBytes.h"
+#include "formats/FileExtension.h"
+#include "formats/GifImage.h"
 #include "formats/PngImage.h"
+#include "formats/ReadBudget.h"
 
 namespace {
 
-constexpr size_t kMaxPictureFileBytes = size_t(256) << 20;
-
 [[noreturn]] void Fail(const std::string& reason) { throw EReadError(reason); }
-
-std::string Extension(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char& c : extension)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return extension;
-}
 
 TDocument EmptyDocument() {
     TDocument document;
@@ -32,15 +25,15 @@ TDocument EmptyDocument() {
 std::vector<uint8_t> ReadPicture(const std::string& path) {
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
-    if (!error && size > kMaxPictureFileBytes)
-        Fail("larger than " + std::to_string(kMaxPictureFileBytes >> 20) + " MiB; zntool reads pictures up to that size");
-    return ReadFileBytes(path, kMaxPictureFileBytes);
+    if (!error && size > kMaxInputFileBytes)
+        Fail("larger than " + std::to_string(kMaxInputFileBytes >> 20) + " MiB; zntool reads pictures up to that size");
+    return ReadFileBytes(path, kMaxInputFileBytes);
 }
 
 }  // namespace
 
 bool IsPictureInput(const std::string& path) {
-    const std::string extension = Extension(path);
+    const std::string extension = FileExtension(path);
     return extension == ".gif" || extension == ".png";
 }
 
@@ -58,16 +51,17 @@ std::unique_ptr<TFrameIcon> IconFromImage(const IconImage& image) {
     return ReduceColours(picture);
 }
 
-TDocument LoadGifAnimation(std::span<const uint8_t> bytes) {
+TDocument LoadGifAnimation(std::span<const uint8_t> bytes, ReadBudget& budget) {
     TDocument document = EmptyDocument();
-    const GifSummary summary = ComposeGif(bytes, [&](const IconImage& screen, int delay) {
+    const GifSummary summary = ComposeGif(bytes, budget, [&](const IconImage& screen, int delay) {
+        budget.chargePixels(kFrameSize * kFrameSize, "sampling a GIF frame");
         document.AppendFrame(IconFromImage(screen), RateFromGifDelay(delay));
     });
     document.comments = summary.comments;
     return document;
 }
 
-TDocument LoadPngStrip(std::span<const uint8_t> bytes, int32_t rate) {
+TDocument LoadPngStrip(std::span<const uint8_t> bytes, int32_t rate, ReadBudget& budget) {
     const auto size = PngImageSize(bytes);
     if (!size) Fail("not a PNG file");
     const uint64_t width = size->width, height = size->height;
@@ -78,10 +72,11 @@ TDocument LoadPngStrip(std::span<const uint8_t> bytes, int32_t rate) {
         Fail("the strip has more than " + std::to_string(kMaxFrames) + " frames");
     if (width * height > kMaxStripPixels)
         Fail("the strip has more than " + std::to_string(kMaxStripPixels >> 20) + " M pixels");
+    // The decoder charges its own work; each frame is then copied out and sampled.
+    budget.chargePixels(width * height + (width / height) * kFrameSize * kFrameSize, "cutting a PNG strip into frames");
 
     IconImage strip;
     try {
-        ReadBudget budget;
         strip = DecodePngImage(bytes, {size->width, size->height}, budget);
     } catch (const EInvalidGraphic&) {
         Fail("the PNG's image data is damaged");
@@ -99,9 +94,9 @@ TDocument LoadPngStrip(std::span<const uint8_t> bytes, int32_t rate) {
     return document;
 }
 
-TDocument LoadInput(const std::string& path, int32_t stripRate) {
-    if (!IsPictureInput(path)) return LoadAnimation(path);
+TDocument LoadInput(const std::string& path, int32_t stripRate, ReadBudget& budget) {
+    if (!IsPictureInput(path)) return LoadAnimation(path, budget);
     const std::vector<uint8_t> bytes = ReadPicture(path);
     // Pictures carry no title: the convert step names them after the file.
-    return Extension(path) == ".gif" ? LoadGifAnimation(bytes) : LoadPngStrip(bytes, stripRate);
+    return FileExtension(path) == ".gif" ? LoadGifAnimation(bytes, budget) : LoadPngStrip(bytes, stripRate, budget);
 }

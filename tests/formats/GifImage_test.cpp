@@ -1,5 +1,5 @@
 // GIF frames composed as a viewer shows them, checked pixel by pixel
-// against ImageMagick's coalesce, and what a GIF becomes in a document.
+// against ImageMagick's coalesce.
 #include <gtest/gtest.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -11,10 +11,8 @@
 #include <new>
 
 #include "builders/GifBuilder.h"
-#include "builders/IconBuilder.h"
-#include "core/Conversion.h"
-#include "tools/zntool/GifReader.h"
-#include "tools/zntool/PictureImport.h"
+#include "formats/GifImage.h"
+#include "formats/ReadBudget.h"
 
 // Every operator new of this binary passes through here, so a test sees
 // the peak of live heap bytes while it runs.
@@ -47,7 +45,8 @@ using test::GifRect;
 
 std::vector<IconImage> Compose(const std::vector<uint8_t>& gif, GifSummary* summary = nullptr) {
     std::vector<IconImage> frames;
-    const GifSummary s = ComposeGif(gif, [&](const IconImage& screen, int) { frames.push_back(screen); });
+    ReadBudget budget;
+    const GifSummary s = ComposeGif(gif, budget, [&](const IconImage& screen, int) { frames.push_back(screen); });
     if (summary) *summary = s;
     return frames;
 }
@@ -98,7 +97,7 @@ GifImage Frame(int left, int top, int width, int height, int disposal, int trans
 // Where a first frame covers only part of the screen, viewers leave the
 // rest transparent; ImageMagick does so only when that frame declares a
 // transparent colour, so these first frames do.
-TEST(GifReader, ComposesFramesAsImageMagickCoalesces) {
+TEST(GifImage, ComposesFramesAsImageMagickCoalesces) {
     const std::vector<std::pair<std::string, GifBuilder>> cases{
         {"leave and unspecified disposal, transparency",
          GifBuilder(20, 16, kGlobal)
@@ -133,7 +132,7 @@ TEST(GifReader, ComposesFramesAsImageMagickCoalesces) {
     }
 }
 
-TEST(GifReader, HoldsTheScreenAndOneSavedAreaWhateverTheFrameCount) {
+TEST(GifImage, HoldsTheScreenAndOneSavedAreaWhateverTheFrameCount) {
     constexpr int kSide = 512;
     GifBuilder builder(kSide, kSide, kGlobal);
     for (int f = 0; f < 40; ++f) builder.image(Frame(0, 0, kSide, kSide, f % 2 ? DISPOSE_PREVIOUS : DISPOSE_BACKGROUND, 0, true));
@@ -142,12 +141,26 @@ TEST(GifReader, HoldsTheScreenAndOneSavedAreaWhateverTheFrameCount) {
     const size_t base = g_live;
     g_peak = base;
     int frames = 0;
-    ComposeGif(gif, [&](const IconImage&, int) { ++frames; });
+    ReadBudget budget;
+    ComposeGif(gif, budget, [&](const IconImage&, int) { ++frames; });
     EXPECT_EQ(frames, 40);
     EXPECT_LE(g_peak - base, 2 * screenBytes + (size_t(64) << 10));
 }
 
-TEST(GifReader, KeepsTheCommentsUpToAFieldsLength) {
+// The screen once; then a frame's header and its own pixels, each decoded,
+// drawn, saved and restored, and a code at most for each.
+TEST(GifImage, ChargesTheScreenOnceAndEachFrameItsOwnPixels) {
+    GifBuilder builder(256, 256, kGlobal);
+    for (int f = 0; f < 100; ++f) builder.image(Frame(f, f, 8, 8, DISPOSE_PREVIOUS));
+    const std::vector<uint8_t> gif = builder.bytes();
+    ReadBudget budget;
+    ComposeGif(gif, budget, [](const IconImage&, int) {});
+    const uint64_t least = gif.size() + (256 * 256 + 100 * 4 * 64) * ReadBudget::kPixel + 100 * 4096;
+    EXPECT_GE(budget.spent(), least);
+    EXPECT_LE(budget.spent(), least + 100 * 64);
+}
+
+TEST(GifImage, KeepsTheCommentsUpToAFieldsLength) {
     const std::vector<uint8_t> gif = GifBuilder(4, 4, kGlobal)
                                          .comment("made by hand")
                                          .image(Frame(0, 0, 4, 4, DISPOSE_DO_NOT))
@@ -156,22 +169,6 @@ TEST(GifReader, KeepsTheCommentsUpToAFieldsLength) {
     GifSummary summary;
     EXPECT_EQ(Compose(gif, &summary).size(), 1u);
     EXPECT_EQ(summary.comments, "made by hand\r\n" + std::string(255 - 14, 'x'));
-}
-
-TEST(GifReader, RatesComeFromDelaysRounded) {
-    const std::vector<std::pair<int, int32_t>> cases{{0, 6}, {1, 6}, {2, 1}, {3, 2}, {10, 6}, {17, 10}, {65535, 39321}};
-    for (const auto& [delay, rate] : cases) EXPECT_EQ(RateFromGifDelay(delay), rate) << "delay " << delay;
-}
-
-TEST(GifReader, AFrameBecomesAnIconAsAPastedPictureDoes) {
-    const IconImage image = test::MakeImage(40, 24, [](int x, int y) {
-        return Rgba{uint8_t(x * 6), uint8_t(y * 10), uint8_t(x * y), uint8_t((x * 13 + y * 7) % 256)};
-    });
-    Picture pasted(image.width, image.height), working(16, 16);
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) pasted.set(x, y, PictureColour(image.at(x, y)));
-    ASSERT_TRUE(PasteFrame(pasted, working));
-    EXPECT_EQ(IconFromImage(image)->image(), MakeFrameIcon(working)->image());
 }
 
 }  // namespace

@@ -10,10 +10,12 @@
 
 #include "core/Document.h"
 
+class ReadBudget;
+
 // A strip is decoded whole, so its pixels are bounded before decoding.
 inline constexpr uint64_t kMaxStripPixels = uint64_t(16) << 20;
 
-// .gif or .png, by the extension in lower case.
+// .gif or .png, by the file's extension.
 bool IsPictureInput(const std::string& path);
 
 // A frame's rate in 1/60 s for a GIF delay in 1/100 s: rounded, at least
@@ -23,9 +25,9 @@ int32_t RateFromGifDelay(int delay);
 std::unique_ptr<TFrameIcon> IconFromImage(const IconImage& image);
 
 // Throw EReadError saying what is wrong. The title is left empty.
-TDocument LoadGifAnimation(std::span<const uint8_t> bytes);
-TDocument LoadPngStrip(std::span<const uint8_t> bytes, int32_t rate);
+TDocument LoadGifAnimation(std::span<const uint8_t> bytes, ReadBudget& budget);
+TDocument LoadPngStrip(std::span<const uint8_t> bytes, int32_t rate, ReadBudget& budget);
 
 // Any input zntool converts: pictures here (untitled, as they carry no title),
 // and the rest as the editor's Open reads them.
-TDocument LoadInput(const std::string& path, int32_t stripRate);
+TDocument LoadInput(const std::string& path, int32_t stripRate, ReadBudget& budget);

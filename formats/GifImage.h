@@ -1,14 +1,19 @@
 #pragma once
 // Animated GIFs played as a viewer plays them: every frame drawn onto the
 // logical screen at its place, through its transparency, after the
-// previous frame's disposal. Read record by record with giflib, so what a
-// file can make us hold is the screen and one saved copy of a frame's area.
+// previous frame's disposal. giflib reads the records and our own decoder
+// the image data, so what a file can make us hold is the screen and one
+// saved copy of a frame's area, and every step is charged to the read's
+// budget: the file's bytes, the screen once, each code and decoded index,
+// and each frame's pixels drawn, saved, restored or cleared.
 #include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
 
 #include "formats/FrameIcon.h"
+
+class ReadBudget;
 
 inline constexpr int kMaxGifScreenSide = 4096;
 // Over the whole file: screen pixels composed, and image pixels decoded.
@@ -28,5 +33,6 @@ struct GifSummary {
 using GifFrameSink = std::function<void(const IconImage& screen, int delay)>;
 
 // Throws EReadError saying what is wrong: not a GIF, damaged or truncated
-// data (naming the frame), or a file beyond the bounds above.
-GifSummary ComposeGif(std::span<const uint8_t> bytes, const GifFrameSink& onFrame);
+// data (naming the frame), or a file beyond the bounds above; EReadError
+// "Stream read error" when the budget runs out.
+GifSummary ComposeGif(std::span<const uint8_t> bytes, ReadBudget& budget, const GifFrameSink& onFrame);

@@ -1,4 +1,4 @@
-#include "GifReader.h"
+#include "formats/GifImage.h"
 
 #include <gif_lib.h>
 
@@ -8,10 +8,15 @@
 #include <vector>
 
 #include "formats/Errors.h"
+#include "formats/GifLzwDecoder.h"
+#include "formats/ReadBudget.h"
 
 namespace {
 
 constexpr Rgba kClear{0, 0, 0, 0};
+// What giflib spends on a frame's header before any pixel: its colour
+// table, and its 4096-entry code table cleared.
+constexpr uint64_t kFrameHeaderUnits = 4096;
 using Palette = std::array<Rgba, 256>;
 
 struct MemorySource {
@@ -41,9 +46,9 @@ struct GifCloser {
 std::string InFrame(int frame) { return "in frame " + std::to_string(frame); }
 std::string AfterFrames(int count) { return count > 0 ? "after frame " + std::to_string(count) : "before its first frame"; }
 
-[[noreturn]] void FailDecoding(const GifFileType* gif, const std::string& where) {
-    if (gif->Error == D_GIF_ERR_READ_FAILED) Fail("the GIF ends early, " + where);
-    const char* text = GifErrorString(gif->Error);
+[[noreturn]] void FailDecoding(int error, const std::string& where) {
+    if (error == D_GIF_ERR_READ_FAILED) Fail("the GIF ends early, " + where);
+    const char* text = GifErrorString(error);
     Fail("damaged GIF, " + where + ": " + (text ? text : "unknown error"));
 }
 
@@ -67,12 +72,13 @@ struct FrameControl {
 struct Area {
     int x0, y0, x1, y1;
     bool empty() const { return x0 >= x1 || y0 >= y1; }
+    uint64_t pixels() const { return empty() ? 0 : uint64_t(x1 - x0) * uint64_t(y1 - y0); }
 };
 
 class Composer {
 public:
-    Composer(GifFileType* gif, MemorySource& source, const GifFrameSink& sink)
-        : m_gif(gif), m_source(source), m_sink(sink) {}
+    Composer(GifFileType* gif, MemorySource& source, ReadBudget& budget, const GifFrameSink& sink)
+        : m_gif(gif), m_source(source), m_budget(budget), m_sink(sink) {}
 
     GifSummary run() {
         const int width = m_gif->SWidth, height = m_gif->SHeight;
@@ -81,6 +87,7 @@ public:
             Fail("the GIF's logical screen is " + std::to_string(width) + "×" + std::to_string(height) +
                  " pixels; at most " + std::to_string(kMaxGifScreenSide) + "×" +
                  std::to_string(kMaxGifScreenSide) + " are read");
+        m_budget.chargePixels(uint64_t(width) * uint64_t(height), "a GIF's logical screen");
         m_screen = IconImage{width, height, UninitialisedVector<Rgba>(size_t(width) * size_t(height), kClear)};
         if (m_gif->SColorMap) m_global = PaletteOf(*m_gif->SColorMap);
 
@@ -90,7 +97,7 @@ public:
                 // A file that stops where a record would start, after
                 // whole frames, only lacks its trailer: viewers show it.
                 if (m_gif->Error == D_GIF_ERR_READ_FAILED && m_source.exhausted() && m_summary.frameCount > 0) break;
-                FailDecoding(m_gif, AfterFrames(m_summary.frameCount));
+                FailDecoding(m_gif->Error, AfterFrames(m_summary.frameCount));
             }
             if (type == TERMINATE_RECORD_TYPE) break;
             if (type == EXTENSION_RECORD_TYPE) readExtension();
@@ -104,7 +111,7 @@ private:
     void readExtension() {
         int code = 0;
         GifByteType* block = nullptr;
-        if (DGifGetExtension(m_gif, &code, &block) == GIF_ERROR) FailDecoding(m_gif, AfterFrames(m_summary.frameCount));
+        if (DGifGetExtension(m_gif, &code, &block) == GIF_ERROR) FailDecoding(m_gif->Error, AfterFrames(m_summary.frameCount));
         if (code == GRAPHICS_EXT_FUNC_CODE && block) {
             GraphicsControlBlock control{};
             // A malformed control block is ignored, as viewers do.
@@ -115,7 +122,7 @@ private:
         if (comment && !m_summary.comments.empty()) appendComment("\r\n", 2);
         while (block) {
             if (comment) appendComment(reinterpret_cast<const char*>(block + 1), block[0]);
-            if (DGifGetExtensionNext(m_gif, &block) == GIF_ERROR) FailDecoding(m_gif, AfterFrames(m_summary.frameCount));
+            if (DGifGetExtensionNext(m_gif, &block) == GIF_ERROR) FailDecoding(m_gif->Error, AfterFrames(m_summary.frameCount));
         }
     }
 
@@ -128,7 +135,7 @@ private:
     void readFrame() {
         const int frame = m_summary.frameCount + 1;
         if (frame > kMaxGifFrames) Fail("the GIF has more than " + std::to_string(kMaxGifFrames) + " frames");
-        if (DGifGetImageHeader(m_gif) == GIF_ERROR) FailDecoding(m_gif, InFrame(frame));
+        if (DGifGetImageHeader(m_gif) == GIF_ERROR) FailDecoding(m_gif->Error, InFrame(frame));
         const GifImageDesc& image = m_gif->Image;
         const FrameControl control = m_control;
         m_control = {};
@@ -139,6 +146,7 @@ private:
         m_decoded += uint64_t(image.Width) * uint64_t(image.Height);
         if (m_composed > kMaxGifPixels || m_decoded > kMaxGifPixels)
             Fail("the GIF's frames come to more than " + std::to_string(kMaxGifPixels >> 20) + " M pixels");
+        m_budget.charge(kFrameHeaderUnits, "a GIF frame's header");
         if (!image.ColorMap && !m_gif->SColorMap) Fail("frame " + std::to_string(frame) + " of the GIF has no colour table");
         const Palette local = image.ColorMap ? PaletteOf(*image.ColorMap) : Palette{};
         const Palette& palette = image.ColorMap ? local : m_global;
@@ -157,19 +165,35 @@ private:
 
     void decode(int frame, Area area, const Palette& palette, int transparent) {
         const GifImageDesc& image = m_gif->Image;
+        int codeSize = 0;
+        GifByteType* block = nullptr;
+        if (DGifGetCode(m_gif, &codeSize, &block) == GIF_ERROR) FailDecoding(m_gif->Error, InFrame(frame));
         if (image.Width == 0 || image.Height == 0) {
             // No pixels to decode, but the data blocks still stand in the way.
-            GifByteType* block = nullptr;
-            do {
-                if (DGifGetCodeNext(m_gif, &block) == GIF_ERROR) FailDecoding(m_gif, InFrame(frame));
-            } while (block);
+            while (block)
+                if (DGifGetCodeNext(m_gif, &block) == GIF_ERROR) FailDecoding(m_gif->Error, InFrame(frame));
             return;
         }
+        // giflib hands the data sub-blocks over as they are; the codes in
+        // them are ours to decode.
+        bool first = true;
+        GifLzwDecoder lzw(codeSize, m_budget, [&]() -> std::span<const uint8_t> {
+            if (!first && DGifGetCodeNext(m_gif, &block) == GIF_ERROR) FailDecoding(m_gif->Error, InFrame(frame));
+            first = false;
+            return block ? std::span<const uint8_t>(block + 1, block[0]) : std::span<const uint8_t>();
+        });
         m_line.resize(size_t(image.Width));
         auto row = [&](int y) {
-            if (DGifGetLine(m_gif, m_line.data(), image.Width) == GIF_ERROR) FailDecoding(m_gif, InFrame(frame));
+            // The messages giflib gives for the same faults.
+            switch (lzw.decode(m_line)) {
+            case GifLzwDecoder::Result::Done: break;
+            case GifLzwDecoder::Result::EndCode: FailDecoding(D_GIF_ERR_EOF_TOO_SOON, InFrame(frame));
+            case GifLzwDecoder::Result::DataEnds:
+            case GifLzwDecoder::Result::BadCode: FailDecoding(D_GIF_ERR_IMAGE_DEFECT, InFrame(frame));
+            }
             y += image.Top;
-            if (y >= area.y1) return;
+            if (y >= area.y1 || area.empty()) return;
+            m_budget.chargePixels(uint64_t(area.x1 - area.x0), "drawing a GIF frame");
             Rgba* out = m_screen.pixels.data() + size_t(y) * size_t(m_screen.width);
             const GifPixelType* in = m_line.data();
             for (int x = area.x0; x < area.x1; ++x) {
@@ -185,6 +209,7 @@ private:
         } else {
             for (int y = 0; y < image.Height; ++y) row(y);
         }
+        lzw.skipRest();
     }
 
     template <typename Visit>
@@ -195,11 +220,13 @@ private:
     }
 
     void save(Area area) {
+        m_budget.chargePixels(area.pixels(), "saving what a GIF frame covers");
         m_previous.clear();
         if (!area.empty()) m_previous.reserve(size_t(area.x1 - area.x0) * size_t(area.y1 - area.y0));
         forEachRow(area, [&](auto row, size_t n) { m_previous.insert(m_previous.end(), row, row + ptrdiff_t(n)); });
     }
     void restore(Area area) {
+        m_budget.chargePixels(area.pixels(), "restoring what a GIF frame covered");
         auto from = m_previous.begin();
         forEachRow(area, [&](auto row, size_t n) {
             std::copy(from, from + ptrdiff_t(n), row);
@@ -209,11 +236,13 @@ private:
     // Restore to background: browsers clear the area to transparent rather
     // than painting the background colour, and so do we.
     void clear(Area area) {
+        m_budget.chargePixels(area.pixels(), "clearing a GIF frame's area");
         forEachRow(area, [](auto row, size_t n) { std::fill(row, row + ptrdiff_t(n), kClear); });
     }
 
     GifFileType* m_gif;
     MemorySource& m_source;
+    ReadBudget& m_budget;
     const GifFrameSink& m_sink;
     IconImage m_screen;
     std::vector<Rgba> m_previous;  // the area under a frame to be restored
@@ -226,7 +255,8 @@ private:
 
 }  // namespace
 
-GifSummary ComposeGif(std::span<const uint8_t> bytes, const GifFrameSink& onFrame) {
+GifSummary ComposeGif(std::span<const uint8_t> bytes, ReadBudget& budget, const GifFrameSink& onFrame) {
+    budget.charge(bytes.size(), "reading a GIF");
     MemorySource source{bytes};
     int error = 0;
     GifCloser closer{DGifOpen(&source, ReadFromMemory, &error)};
@@ -234,5 +264,5 @@ GifSummary ComposeGif(std::span<const uint8_t> bytes, const GifFrameSink& onFram
         if (error == D_GIF_ERR_NO_SCRN_DSCR) Fail("the GIF ends early, in its header");
         Fail("not a GIF file");
     }
-    return Composer(closer.gif, source, onFrame).run();
+    return Composer(closer.gif, source, budget, onFrame).run();
 }
