@@ -1,7 +1,9 @@
 #include "formats/FileExtension.h"
 
+#include "formats/FilePath.h"
+
 std::string FileExtension(const std::string& path) {
-    const std::string name = path.substr(path.find_last_of('/') + 1);
+    const std::string name = NameOf(path);
     const auto dot = name.find_last_of('.');
     std::string extension = dot == std::string::npos ? "" : name.substr(dot);
     for (char& c : extension)

@@ -9,6 +9,7 @@
 
 #include "formats/Errors.h"
 #include "formats/GifLzwDecoder.h"
+#include "formats/OnExit.h"
 #include "formats/ReadBudget.h"
 
 namespace {
@@ -32,13 +33,6 @@ int ReadFromMemory(GifFileType* gif, GifByteType* out, int length) {
     source->at += n;
     return int(n);
 }
-
-struct GifCloser {
-    GifFileType* gif;
-    ~GifCloser() {
-        if (gif) DGifCloseFile(gif, nullptr);
-    }
-};
 
 [[noreturn]] void Fail(const std::string& reason) { throw EReadError(reason); }
 
@@ -259,10 +253,11 @@ GifSummary ComposeGif(std::span<const uint8_t> bytes, ReadBudget& budget, const 
     budget.charge(bytes.size(), "reading a GIF");
     MemorySource source{bytes};
     int error = 0;
-    GifCloser closer{DGifOpen(&source, ReadFromMemory, &error)};
-    if (!closer.gif) {
+    GifFileType* gif = DGifOpen(&source, ReadFromMemory, &error);
+    if (!gif) {
         if (error == D_GIF_ERR_NO_SCRN_DSCR) Fail("the GIF ends early, in its header");
         Fail("not a GIF file");
     }
-    return Composer(closer.gif, source, budget, onFrame).run();
+    const OnExit close([gif] { DGifCloseFile(gif, nullptr); });
+    return Composer(gif, source, budget, onFrame).run();
 }

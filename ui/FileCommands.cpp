@@ -14,6 +14,7 @@
 #include "core/AnimationLoader.h"
 #include "core/Canvas.h"
 #include "core/Conversion.h"
+#include "formats/OnExit.h"
 #include "core/DocumentFile.h"
 #include "formats/ZNFile.h"
 #include "ui/FileFilter.h"
@@ -26,18 +27,6 @@ const QString kBusyText = QStringLiteral("Shrinking and reducing colours - Pleas
 const QString kCannotOpen = QStringLiteral("Sorry, but I'm having trouble opening this file. Please try another");
 const QString kSaved = QStringLiteral("The ZN file was created successfully!");
 
-// Runs its action when the command is left, however it is left.
-template <typename F>
-class TOnExit {
-public:
-    explicit TOnExit(F action) : m_action(std::move(action)) {}
-    ~TOnExit() { m_action(); }
-    TOnExit(const TOnExit&) = delete;
-    TOnExit& operator=(const TOnExit&) = delete;
-
-private:
-    F m_action;
-};
 
 std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
@@ -74,7 +63,7 @@ void TFrmMain::FlatSpeedButton3Click() {
 }
 
 void TFrmMain::OpenFile(const QString& path) {
-    const TOnExit restore([this] { FinishOpen(); });
+    const OnExit restore([this] { FinishOpen(); });
     m_services.SetBusyCursor(true);
     setEnabled(false);
     repaint();
@@ -136,7 +125,7 @@ void TFrmMain::dropEvent(QDropEvent* event) {
 void TFrmMain::FlatSpeedButton4Click() {
     setEnabled(false);
     m_services.SetBusyCursor(true);
-    const TOnExit restore([this] {
+    const OnExit restore([this] {
         setEnabled(true);
         m_services.SetBusyCursor(false);
     });

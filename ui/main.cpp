@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QShowEvent>
 #include <QToolButton>
@@ -15,6 +14,7 @@
 
 #include "core/Canvas.h"
 #include "core/Conversion.h"
+#include "formats/OnExit.h"
 #include "ui/Application.h"
 #include "ui/Glyphs.h"
 #include "ui/HintTracker.h"
@@ -251,7 +251,7 @@ void TFrmMain::RunCommand(const std::function<void()>& command) {
     // Counted, so that nothing is dropped on the window while a command's
     // dialog or message box is up.
     ++m_commandsRunning;
-    const auto done = qScopeGuard([this] { --m_commandsRunning; });
+    const OnExit done([this] { --m_commandsRunning; });
     try {
         command();
     } catch (const std::exception& error) {

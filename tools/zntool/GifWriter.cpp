@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "IndexedFrames.h"
 #include "core/Document.h"
+#include "formats/OnExit.h"
 #include "formats/Errors.h"
 
 namespace {
@@ -20,14 +22,6 @@ int AppendToVector(GifFileType* gif, const GifByteType* data, int length) {
     out->insert(out->end(), data, data + length);
     return length;
 }
-
-// Closes the encoder however the encoding ends.
-struct GifCloser {
-    GifFileType* gif;
-    ~GifCloser() {
-        if (gif) EGifCloseFile(gif, nullptr);
-    }
-};
 
 void Check(int result, GifFileType* gif) {
     if (result == GIF_ERROR) {
@@ -50,8 +44,11 @@ std::vector<uint8_t> EncodeGif(const TDocument& document, int scale) {
     std::vector<uint8_t> out;
 
     int error = 0;
-    GifCloser closer{EGifOpen(&out, AppendToVector, &error)};
-    GifFileType* gif = closer.gif;
+    GifFileType* gif = EGifOpen(&out, AppendToVector, &error);
+    // Closed however the encoding ends.
+    const OnExit close([&gif] {
+        if (gif) EGifCloseFile(gif, nullptr);
+    });
     if (!gif) throw EWriteError(std::string("GIF encoding failed: ") + GifErrorString(error));
 
     GifColorType colours[kGifColours] = {};
@@ -90,8 +87,8 @@ std::vector<uint8_t> EncodeGif(const TDocument& document, int scale) {
         }
     }
 
-    closer.gif = nullptr;
-    if (EGifCloseFile(gif, &error) == GIF_ERROR)
+    // Closed here instead, where a failure to finish the file is reported.
+    if (EGifCloseFile(std::exchange(gif, nullptr), &error) == GIF_ERROR)
         throw EWriteError(std::string("GIF encoding failed: ") + GifErrorString(error));
     return out;
 }
