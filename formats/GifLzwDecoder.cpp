@@ -23,7 +23,7 @@ void GifLzwDecoder::reset() {
 
 void GifLzwDecoder::chargeCodes() {
     if (m_uncharged == 0) return;
-    m_budget.charge(m_uncharged, "reading GIF image codes");
+    m_budget.charge(kUnitsPerCode * m_uncharged, "reading GIF image codes");
     m_uncharged = 0;
 }
 

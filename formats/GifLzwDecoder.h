@@ -38,6 +38,9 @@ private:
     static constexpr int kMaxCodeBits = 12;
     static constexpr int kTableSize = 1 << kMaxCodeBits;
     static constexpr int kNoCode = -1;
+    // A code of a one-bit stream costs about twice a byte's handling, and a
+    // stream of nothing but clear codes is the slowest a GIF can be.
+    static constexpr uint64_t kUnitsPerCode = 2;
 
     bool refill();
     bool readCode(int& code);
