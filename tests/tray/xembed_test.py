@@ -25,9 +25,16 @@ def icon_window():
     return found.stdout.split()[0] if found.stdout.split() else None
 
 
-def capture(window, width, height):
+def geometry_of(window):
+    size = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], capture_output=True, text=True)
+    geometry = dict(line.split("=") for line in size.stdout.split())
+    return int(geometry["WIDTH"]), int(geometry["HEIGHT"])
+
+
+def capture(window, width, height, strict=True):
     """The frame on show (an index into FRAMES), bracketed by when the
-    capture began and ended. Qt centres the 16×16 pixmap, 1:1."""
+    capture began and ended. Qt centres the 16×16 pixmap, 1:1. Not strict,
+    None when no frame shows yet."""
     began = time.monotonic()
     shot = subprocess.run(["import", "-window", window, "-depth", "8", "rgb:-"], capture_output=True).stdout
     ended = time.monotonic()
@@ -38,16 +45,17 @@ def capture(window, width, height):
     for index, f in enumerate(FRAMES):
         if got == [background if p is None else p for p in f]:
             return index, began, ended
-    fail("the icon shows none of the frames")
+    if strict:
+        fail("the icon shows none of the frames")
+    return None
 
 
 def sample(window, seconds):
-    size = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], capture_output=True, text=True)
-    geometry = dict(line.split("=") for line in size.stdout.split())
+    width, height = geometry_of(window)
     shots = []
     end = time.monotonic() + seconds
     while time.monotonic() < end:
-        shots.append(capture(window, int(geometry["WIDTH"]), int(geometry["HEIGHT"])))
+        shots.append(capture(window, width, height))
     return shots
 
 
@@ -85,6 +93,9 @@ with Session(sys.argv[1], sys.argv[2]) as s:
                              "--height", "18", "--SetDockType", "false"], env=s.env)
     s.processes.append(tray)
     window = wait_for("the icon in the tray", icon_window)
+    # Embedded before it is first painted: from the first frame on, every
+    # capture must show one.
+    wait_for("a frame in the icon", lambda: capture(window, *geometry_of(window), strict=False))
     if "zintra-tray: No system tray is running." not in s.log():
         fail("no word of the missing tray on standard error")
 
