@@ -3,16 +3,12 @@
 // picture: text chunks that inflate to megabytes, image data that inflates
 // far past the last row, and the largest pictures an icon entry may hold.
 // Shared by the decoder tests, the seeds and the loader's hostile-file tests.
-// The second half writes rows behind the Paeth filter and repeats deflated
-// zeros, so that thousands of such entries, or a GiB past the last row,
-// still build in a moment and make small files.
+// The second half writes an image's rows behind the Paeth filter, so that
+// entries repeating one image make small files however many there are.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <map>
-#include <string_view>
 #include <vector>
-#include <zlib.h>
 
 #include "builders/IconBuilder.h"
 #include "builders/PngBuilder.h"
@@ -74,66 +70,6 @@ inline std::vector<uint8_t> LargestDeepInterlacedIcon() { return IconWithPng(Lar
 
 
 
-// Length, type, data and the CRC of type and data.
-inline void PutPngChunk(std::vector<uint8_t>& out, std::string_view type, const std::vector<uint8_t>& data) {
-    PutBe32(out, uint32_t(data.size()));
-    const size_t typeAt = out.size();
-    out.insert(out.end(), type.begin(), type.end());
-    out.insert(out.end(), data.begin(), data.end());
-    PutBe32(out, uint32_t(crc32(0, out.data() + typeAt, uInt(out.size() - typeAt))));
-}
-
-// Raw deflate data (no zlib header or checksum) of n zero bytes that needs
-// no earlier bytes and ends on a byte boundary, so copies of it can follow
-// one another inside one stream. Kept once made: large ones take a while.
-inline const std::vector<uint8_t>& ZeroBlocks(size_t n) {
-    static std::map<size_t, std::vector<uint8_t>> made;
-    if (const auto known = made.find(n); known != made.end()) return known->second;
-    z_stream s{};
-    deflateInit2(&s, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    const std::vector<uint8_t> zeros(n, 0);
-    std::vector<uint8_t> out(deflateBound(&s, uLong(n)) + 16);
-    s.next_in = const_cast<Bytef*>(zeros.data());
-    s.avail_in = uInt(n);
-    s.next_out = out.data();
-    s.avail_out = uInt(out.size());
-    deflate(&s, Z_FULL_FLUSH);
-    out.resize(s.total_out);
-    deflateEnd(&s);
-    return made[n] = std::move(out);
-}
-
-// A zlib stream of data followed by trailingMiB MiB of zeros: the zeros are
-// compressed in pieces of up to 64 MiB once and repeated, so a GiB costs a
-// fraction of a second to build and nearly deflate's best ratio, 1032:1.
-inline std::vector<uint8_t> ZlibWithTrailingZeros(const std::vector<uint8_t>& data, size_t trailingMiB) {
-    z_stream s{};
-    deflateInit(&s, 9);
-    std::vector<uint8_t> out(deflateBound(&s, uLong(data.size())) + 16);
-    s.next_in = const_cast<Bytef*>(data.data());
-    s.avail_in = uInt(data.size());
-    s.next_out = out.data();
-    s.avail_out = uInt(out.size());
-    deflate(&s, trailingMiB ? Z_FULL_FLUSH : Z_FINISH);
-    out.resize(s.total_out);
-    deflateEnd(&s);
-    if (trailingMiB == 0) return out;
-    const size_t pieceMiB = std::min<size_t>(trailingMiB, 64);
-    const std::vector<uint8_t>& piece = ZeroBlocks(pieceMiB << 20);
-    for (size_t i = 0; i < trailingMiB / pieceMiB; ++i) out.insert(out.end(), piece.begin(), piece.end());
-    if (trailingMiB % pieceMiB) {
-        const std::vector<uint8_t>& rest = ZeroBlocks((trailingMiB % pieceMiB) << 20);
-        out.insert(out.end(), rest.begin(), rest.end());
-    }
-    out.push_back(0x03);  // an empty final block of fixed codes
-    out.push_back(0x00);
-    // Adler-32 of the zeros: its sum stays 1 and the sum of sums grows by 1 a byte.
-    const uLong zeros = ((trailingMiB << 20) % 65521) << 16 | 1;
-    PutBe32(out, uint32_t(adler32_combine(adler32(1, data.data(), uInt(data.size())), zeros,
-                                          z_off_t(trailingMiB << 20))));
-    return out;
-}
-
 struct HostilePng {
     bool sixteenBit = false;
     bool interlaced = false;
@@ -184,43 +120,17 @@ inline std::vector<uint8_t> PngRows(const IconImage& image, const HostilePng& ho
 }
 
 inline std::vector<uint8_t> BuildHostilePng(const IconImage& image, const HostilePng& how) {
-    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<uint8_t> header;
-    PutBe32(header, uint32_t(image.width));
-    PutBe32(header, uint32_t(image.height));
-    header.insert(header.end(), {uint8_t(how.sixteenBit ? 16 : 8), 6, 0, 0, uint8_t(how.interlaced)});
-    PutPngChunk(png, "IHDR", header);
+    PngWriter png(uint32_t(image.width), uint32_t(image.height), how.sixteenBit ? 16 : 8, 6, how.interlaced);
     if (how.textChunks > 0) {
-        // Keyword, its zero, the compression method, then the deflated text.
-        std::vector<uint8_t> text = {'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 0};
-        const std::vector<uint8_t> letters(how.textBytes, 'Z');
-        uLongf size = compressBound(uLong(letters.size()));
-        std::vector<uint8_t> deflated(size);
-        compress2(deflated.data(), &size, letters.data(), uLong(letters.size()), 9);
-        text.insert(text.end(), deflated.begin(), deflated.begin() + long(size));
-        for (int i = 0; i < how.textChunks; ++i) PutPngChunk(png, "zTXt", text);
+        const auto text = CompressedText("Comment", std::vector<uint8_t>(how.textBytes, 'Z'));
+        for (int i = 0; i < how.textChunks; ++i) png.chunk("zTXt", text);
     }
-    PutPngChunk(png, "IDAT", ZlibWithTrailingZeros(PngRows(image, how), how.trailingMiB));
-    PutPngChunk(png, "IEND", {});
-    return png;
+    return png.rowData(PngRows(image, how), size_t(1) << 20, uint64_t(how.trailingMiB) << 20).bytes();
 }
 
 // An icon holding one such PNG entry.
 inline std::vector<uint8_t> HostilePngIcon(const IconImage& image, const HostilePng& how) {
-    const std::vector<uint8_t> png = BuildHostilePng(image, how);
-    std::vector<uint8_t> icon;
-    PutU16(icon, 0);
-    PutU16(icon, 1);
-    PutU16(icon, 1);
-    icon.push_back(uint8_t(image.width));  // 256 is stored as 0
-    icon.push_back(uint8_t(image.height));
-    PutU16(icon, 0);
-    PutU16(icon, 1);
-    PutU16(icon, 32);
-    PutU32(icon, uint32_t(png.size()));
-    PutU32(icon, 22);
-    icon.insert(icon.end(), png.begin(), png.end());
-    return icon;
+    return IconWithPng(BuildHostilePng(image, how), image.width, image.height);
 }
 
 }  // namespace test
