@@ -7,8 +7,12 @@
 // would. The ceiling keeps any read within the memory and time aims (256 MiB,
 // 2 s), whatever decoder a file reaches; a fuzz harness checks what a read
 // spent against its input instead of against the clock.
+//
+// Memory is not work: what a decoder holds is counted while it is alive
+// (hold, and the Held it returns releases it), against a ceiling of its own.
 #include <cstdint>
 #include <string>
+#include <utility>
 
 class ReadBudget {
 public:
@@ -19,8 +23,12 @@ public:
     // a 2-core EPYC (16-bit interlaced PNG entries, 5 ns a unit; inflating
     // highly compressible data, 3 ns): the rest of 2 s is for fixed work.
     static constexpr uint64_t kCeiling = uint64_t(320) << 20;
+    // What the decoders of one read may hold at once, beside the file's own
+    // bytes and the payload they are read from.
+    static constexpr uint64_t kMemoryCeiling = uint64_t(96) << 20;
 
-    explicit ReadBudget(uint64_t ceiling = kCeiling) : m_ceiling(ceiling) {}
+    explicit ReadBudget(uint64_t ceiling = kCeiling, uint64_t memoryCeiling = kMemoryCeiling)
+        : m_ceiling(ceiling), m_memoryCeiling(memoryCeiling) {}
     ReadBudget(const ReadBudget&) = delete;
     ReadBudget& operator=(const ReadBudget&) = delete;
 
@@ -33,7 +41,52 @@ public:
     uint64_t ceiling() const { return m_ceiling; }
     uint64_t left() const { return m_ceiling - m_spent; }
 
+    // Memory held until the Held is destroyed or reset.
+    class Held {
+    public:
+        Held() = default;
+        Held(Held&& other) noexcept
+            : m_budget(std::exchange(other.m_budget, nullptr)), m_bytes(std::exchange(other.m_bytes, 0)) {}
+        Held& operator=(Held&& other) noexcept {
+            if (this != &other) {
+                reset();
+                m_budget = std::exchange(other.m_budget, nullptr);
+                m_bytes = std::exchange(other.m_bytes, 0);
+            }
+            return *this;
+        }
+        ~Held() { reset(); }
+        void reset() {
+            if (m_budget) m_budget->release(m_bytes);
+            m_budget = nullptr;
+            m_bytes = 0;
+        }
+        uint64_t bytes() const { return m_bytes; }
+
+    private:
+        friend class ReadBudget;
+        Held(ReadBudget* budget, uint64_t bytes) : m_budget(budget), m_bytes(bytes) {}
+        ReadBudget* m_budget = nullptr;
+        uint64_t m_bytes = 0;
+    };
+
+    // Takes bytes of memory for `what`; over the memory ceiling, throws as
+    // charge does and holds nothing. acquire and release are the same for
+    // memory whose owner frees it through a callback (zlib's, libpng's).
+    [[nodiscard]] Held hold(uint64_t bytes, const char* what) {
+        acquire(bytes, what);
+        return Held(this, bytes);
+    }
+    void acquire(uint64_t bytes, const char* what);
+    void release(uint64_t bytes) { m_held -= bytes < m_held ? bytes : m_held; }
+    uint64_t held() const { return m_held; }
+    uint64_t mostHeld() const { return m_mostHeld; }
+    uint64_t memoryCeiling() const { return m_memoryCeiling; }
+
 private:
     uint64_t m_ceiling;
     uint64_t m_spent = 0;
+    uint64_t m_memoryCeiling;
+    uint64_t m_held = 0;
+    uint64_t m_mostHeld = 0;
 };

@@ -1,0 +1,65 @@
+#pragma once
+// Where a decoder puts an image's pixels: the whole image at its stored
+// size, or only the 16×16 frame that FrameSourceIndex takes from it. One
+// decoder serves both: it asks which source row and column each target pixel
+// takes and hands over only those, so a frame is sampled from 256 pixels and
+// the rest of the image is never decoded.
+#include <cstdint>
+#include <vector>
+
+#include "formats/FrameIcon.h"
+#include "formats/ReadBudget.h"
+
+class ImageTarget {
+public:
+    enum class Size { Stored, Frame };
+    explicit ImageTarget(Size size) : m_size(size) {}
+
+    // Sizes the target for a source picture of width × height (both above
+    // 0) and charges the pixels it will hold as memory for as long as the
+    // target keeps them.
+    void begin(int width, int height, ReadBudget& budget) {
+        m_sourceWidth = width;
+        m_sourceHeight = height;
+        const bool frame = m_size == Size::Frame;
+        m_image = IconImage{frame ? kFrameSize : width, frame ? kFrameSize : height, {}};
+        const size_t pixels = size_t(m_image.width) * size_t(m_image.height);
+        m_held = budget.hold(pixels * sizeof(Rgba), "an image's pixels");
+        m_image.pixels.resize(pixels);  // a decoder fills every pixel
+    }
+
+    bool sampling() const { return m_size == Size::Frame; }
+    int width() const { return m_image.width; }
+    int height() const { return m_image.height; }
+    int sourceWidth() const { return m_sourceWidth; }
+    int sourceHeight() const { return m_sourceHeight; }
+    // The source column and row that target pixel (x, y) takes.
+    int sourceX(int x) const { return sampling() ? FrameSourceIndex(x, m_sourceWidth) : x; }
+    int sourceY(int y) const { return sampling() ? FrameSourceIndex(y, m_sourceHeight) : y; }
+    // No target pixel takes a source row below this one: a decoder may stop there.
+    int lastSourceRow() const { return sourceY(height() - 1); }
+
+    // Target row y, width() pixels.
+    Rgba* row(int y) { return m_image.pixels.data() + size_t(y) * size_t(m_image.width); }
+    // A whole source row of sourceWidth() pixels, put into every target row
+    // that takes it.
+    void putSourceRow(int sourceRow, const Rgba* pixels) {
+        for (int y = 0; y < height(); ++y) {
+            if (sourceY(y) != sourceRow) continue;
+            Rgba* out = row(y);
+            for (int x = 0; x < width(); ++x) out[x] = pixels[sourceX(x)];
+        }
+    }
+
+    IconImage take() {
+        m_held = {};
+        return std::move(m_image);
+    }
+
+private:
+    Size m_size;
+    int m_sourceWidth = 0;
+    int m_sourceHeight = 0;
+    IconImage m_image;
+    ReadBudget::Held m_held;
+};
