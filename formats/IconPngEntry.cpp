@@ -1,5 +1,7 @@
 #include "formats/IconPngEntry.h"
 
+#include <algorithm>
+
 #include "formats/IconLayout.h"
 #include "formats/PngImage.h"
 
@@ -29,4 +31,14 @@ IconImage DecodePngEntry(const ChosenEntry& chosen, ReadBudget& budget) {
 
 IconImage SamplePngEntry(const ChosenEntry& chosen, ReadBudget& budget) {
     return BlackWhereTransparent(SamplePngImage(chosen.data.available(), DirectorySize(chosen), budget));
+}
+
+void DecodePngEntry(const ChosenEntry& chosen, ImageTarget& target, ReadBudget& budget) {
+    const PngLimits limits = DirectorySize(chosen);
+    IconImage image = target.sampling() ? SamplePngEntry(chosen, budget) : DecodePngEntry(chosen, budget);
+    // The sample is already the frame: its source size is the directory's.
+    target.begin(target.sampling() ? int(limits.maxWidth) : image.width,
+                 target.sampling() ? int(limits.maxHeight) : image.height, budget);
+    for (int y = 0; y < target.height(); ++y)
+        std::copy_n(&image.pixels[size_t(y) * size_t(image.width)], target.width(), target.row(y));
 }
