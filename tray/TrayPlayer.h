@@ -6,11 +6,11 @@
 #include <QIcon>
 #include <QMenu>
 #include <QObject>
-#include <QSystemTrayIcon>
 
 #include "tray/FileChangeWatcher.h"
 #include "tray/FramePlayer.h"
 #include "tray/Playlist.h"
+#include "tray/TrayIcon.h"
 #include "tray/TrayLoader.h"
 
 class TrayPlayer : public QObject {
@@ -64,7 +64,7 @@ private:
     QStringList m_readProblems;  // reported together once the reads are done
     FramePlayer m_player;
     FileChangeWatcher m_watcher;
-    QSystemTrayIcon m_tray;
+    TrayIcon m_tray;
     QMenu m_menu;
     QMenu m_animationsMenu;
     QActionGroup m_animationGroup{this};
