@@ -17,9 +17,11 @@ def fail(message):
     sys.exit(1)
 
 
-def frame(colour):
-    """A test frame as make_animation draws it: None where transparent."""
-    return [None if x < 4 and y < 4 else COLOURS[colour] for y in range(16) for x in range(16)]
+def frame(colour, pattern=False):
+    """A test frame as make_animation draws it ("COLOUR" or "COLOURp"):
+    None where transparent."""
+    return [None if x < 4 and y < 4 else COLOURS[(colour + (x ^ y if pattern else 0)) % 16]
+            for y in range(16) for x in range(16)]
 
 
 def wait_for(what, predicate, seconds=10.0, every=0.05):
@@ -56,7 +58,7 @@ class Session:
         up to count frames, saved the way the editor saves: a new file
         renamed over the old."""
         new, target = self.path("new-" + name), self.path("files", name)
-        subprocess.run([self.make_animation, new, "--frames", str(count)] + ["%d:%d" % f for f in frames], check=True)
+        subprocess.run([self.make_animation, new, "--frames", str(count)] + ["%s:%s" % f for f in frames], check=True)
         os.replace(new, target)
         return target
 
