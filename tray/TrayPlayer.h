@@ -27,6 +27,8 @@ public:
     void show();
     // The list and the animation playing, for the next start.
     void save() const;
+    // A file is being read.
+    bool isReading() const { return !m_loader.isIdle(); }
 
 private:
     // Files just added, and the one among them to play once it is read

@@ -34,6 +34,55 @@ def wait_for(what, predicate, seconds=10.0, every=0.05):
     fail("timed out waiting for " + what)
 
 
+def cpu_wait(*pids):
+    """Seconds the processes' threads have so far waited for a CPU while
+    ready to run (schedstat): what a busy machine makes a process late by."""
+    total = 0
+    for pid in pids:
+        for task in os.listdir("/proc/%d/task" % pid):
+            try:
+                with open("/proc/%d/task/%s/schedstat" % (pid, task)) as f:
+                    total += int(f.read().split()[1])
+            except OSError:  # a thread that ended meanwhile
+                pass
+    return total / 1e9
+
+
+def check_schedule(changes, durations, waited, slack=0.002):
+    """What is wrong with the frame changes seen, or None. changes: each as
+    (low, high, frame), the old frame still on show at time low and the new
+    one by high; durations: each frame's, in seconds; waited: how long the
+    processes that show the icon waited for a CPU meanwhile.
+
+    A right player shows at any time the frame then due, from a loop start
+    no one sees. So a frame never comes before its time; a change may come
+    late, and skip frames, only when the clock says the frames skipped were
+    over: the time between the changes must exceed them. Every change must
+    fit one loop start, each on its time or late by no more than the
+    player was kept waiting for a CPU."""
+    loop, begins = sum(durations), [sum(durations[:f]) for f in range(len(durations))]
+    position, previous_low, previous = 0.0, None, None  # the frame's start from the loop start
+    earliest, latest = [], []  # bounds on the loop start each change sets
+    for low, high, f in changes:
+        if previous is not None:
+            step = (begins[f] - begins[previous]) % loop or loop
+            skipped = step - durations[previous]
+            if skipped > slack and previous_low is not None and high - previous_low <= skipped - slack:
+                return "frame %d came after frame %d %.0f ms later, skipping %.0f ms of frames not yet due" % (
+                    f, previous, 1000 * (high - previous_low), 1000 * skipped)
+            position += step
+        else:
+            position = begins[f]
+        latest.append(high - position)  # not before its time
+        earliest.append(low - position)  # and no later than the player was kept waiting
+        previous_low, previous = low, f
+    late = max(earliest) - min(latest)
+    if late > waited + slack:
+        return "a frame came %.0f ms late for any loop start, and the player waited %.0f ms for a CPU" % (
+            1000 * late, 1000 * waited)
+    return None
+
+
 class Session:
     """A work folder, the environment the player runs in, and its processes."""
 
