@@ -192,12 +192,14 @@ with Session(sys.argv[1], sys.argv[2]) as s:
     with open(s.path("files", "new"), "wb") as f:
         f.write(b"ZNFIL")
     os.replace(s.path("files", "new"), s.path("files", "fast.zn"))
-    message = wait_for("a message about fast.zn", lambda: [m[1] for m in host.messages if "fast.zn: " in m[1]], 2)
-    wait_for("the reason in the tooltip", lambda: message[0].split("\n")[0] in "\n".join(item.prop("ToolTip")[2:]), 2)
+    message = wait_for("a message about fast.zn", lambda: [m[1] for m in host.messages if "fast.zn: " in m[1]], 2,
+                       pid=player.pid)
+    wait_for("the reason in the tooltip", lambda: message[0].split("\n")[0] in "\n".join(item.prop("ToolTip")[2:]), 2,
+             pid=player.pid)
     check_rates(item, player.pid, fast, 1, 0.5)
     changed = time.monotonic()
     s.make("fast.zn", (6, 5), (6, 6))
-    wait_for("the rewritten file", lambda: shows(item, rewritten) is not None, 1.5)
+    wait_for("the rewritten file", lambda: shows(item, rewritten) is not None, 1.5, pid=player.pid)
     print("ok: rewritten file playing after %.2f s" % (time.monotonic() - changed))
 
     item.click("Edit in Zintra Editor")
@@ -260,6 +262,7 @@ with Session(sys.argv[1], sys.argv[2]) as s:
     os.mkdir(folder)
     for colours in ((1, 4), (9, 10), (13, 14)):
         subprocess.run([s.make_animation, played] + ["6:%d" % c for c in colours], check=True)
-        wait_for("version %s" % (colours,), lambda: shows(item, [frame(c) for c in colours]) is not None, 3)
+        wait_for("version %s" % (colours,), lambda: shows(item, [frame(c) for c in colours]) is not None, 3,
+                 pid=player.pid)
     print("ok: the folder made again is watched; three versions played")
     print("PASS")

@@ -9,7 +9,6 @@ being read (a read that takes a minute, made so by slow_read.cpp).
 """
 import os
 import signal
-import subprocess
 import sys
 import time
 
@@ -27,8 +26,8 @@ with Session(sys.argv[1], sys.argv[2]) as s:
     started = time.monotonic()
     player = s.start(s.make("a.zn", (6, 9), (6, 10)))
     said = "No system tray is running. zintra-tray shows its animation in a system tray"
-    wait_for("the notification", lambda: any(said in m[1] for m in desktop.messages), 2)
-    wait_for("the message on standard error", lambda: "zintra-tray: " + said in s.log(), 2)
+    wait_for("the notification", lambda: any(said in m[1] for m in desktop.messages), 2, pid=player.pid)
+    wait_for("the message on standard error", lambda: "zintra-tray: " + said in s.log(), 2, pid=player.pid)
     print("ok: told at once (%.2f s), in a notification and on standard error" % (time.monotonic() - started))
     time.sleep(2)
     if player.poll() is not None:
@@ -47,11 +46,9 @@ with Session(sys.argv[1], sys.argv[2]) as s:
     os.remove(settings)  # what is there after SIGTERM was saved then
     terminated = time.monotonic()
     player.send_signal(signal.SIGTERM)
-    try:
-        status = player.wait(1)
-    except subprocess.TimeoutExpired:
-        fail("SIGTERM: still running after a second, with a read under way")
-    if status != 0:
+    wait_for("the player to end within a second of SIGTERM, a read under way", lambda: player.poll() is not None, 1,
+             0.01, player.pid)
+    if player.returncode != 0:
         fail("SIGTERM: exit %d" % player.returncode)
     with open(settings) as f:
         if s.path("files", "slow.zn") not in f.read():

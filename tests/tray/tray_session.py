@@ -24,9 +24,11 @@ def frame(colour, pattern=False):
             for y in range(16) for x in range(16)]
 
 
-def wait_for(what, predicate, seconds=10.0, every=0.05):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
+def wait_for(what, predicate, seconds=10.0, every=0.05, pid=None):
+    """The predicate's first true result within the seconds, which a
+    process pid has longer by as long as it waits for a CPU meanwhile."""
+    start, waited = time.monotonic(), cpu_wait(pid) if pid else 0
+    while time.monotonic() - start < seconds + (cpu_wait(pid) - waited if pid else 0):
         result = predicate()
         if result:
             return result
@@ -39,7 +41,7 @@ def cpu_wait(*pids):
     ready to run (schedstat): what a busy machine makes a process late by."""
     total = 0
     for pid in pids:
-        for task in os.listdir("/proc/%d/task" % pid):
+        for task in os.listdir("/proc/%d/task" % pid) if os.path.exists("/proc/%d" % pid) else []:
             try:
                 with open("/proc/%d/task/%s/schedstat" % (pid, task)) as f:
                     total += int(f.read().split()[1])
@@ -50,16 +52,11 @@ def cpu_wait(*pids):
 
 def check_schedule(changes, durations, waited, slack=0.002):
     """What is wrong with the frame changes seen, or None. changes: each as
-    (low, high, frame), the old frame still on show at time low and the new
-    one by high; durations: each frame's, in seconds; waited: how long the
-    processes that show the icon waited for a CPU meanwhile.
-
-    A right player shows at any time the frame then due, from a loop start
-    no one sees. So a frame never comes before its time; a change may come
-    late, and skip frames, only when the clock says the frames skipped were
-    over: the time between the changes must exceed them. Every change must
-    fit one loop start, each on its time or late by no more than the
-    player was kept waiting for a CPU."""
+    (low, high, frame): the old frame still showed at low, the new one by
+    high. A right player shows the frame due from a loop start no one sees:
+    every change fits one loop start, never early and late by no more than
+    the player waited for a CPU (waited); frames are skipped only when the
+    time between the changes says they were over."""
     loop, begins = sum(durations), [sum(durations[:f]) for f in range(len(durations))]
     position, previous_low, previous = 0.0, None, None  # the frame's start from the loop start
     earliest, latest = [], []  # bounds on the loop start each change sets

@@ -1,34 +1,21 @@
-"""A headless sway for tests: a Wayland compositor with no screen, whose
-output is captured with grim. sway refuses to run as root, so as root it
-runs in a user namespace as another user (the files it makes are still
-root's, and root's programs connect to it as usual). Needs sway and grim.
-
-As a module (tests/wayland on sys.path):
+"""A headless sway for tests (needs sway and grim), its output captured
+with grim. sway refuses to run as root, so as root it runs in a user
+namespace as another user; root's programs connect to it as usual.
 
     with HeadlessSway(folder, ["output HEADLESS-1 scale 1.5"]) as sway:
         subprocess.Popen(program, env=sway.env)     # WAYLAND_DISPLAY, SWAYSOCK set
         width, height, rgb = sway.capture(0, 0, 640, 30)
-
-As a command, runs one inside it and exits with its status:
-
-    python3 tests/wayland/headless_sway.py [--config LINE]... -- COMMAND...
 """
 import glob
 import os
-import shutil
 import subprocess
-import sys
-import tempfile
 import time
-
-TOOLS = ["sway", "grim"]
 
 
 class HeadlessSway:
     def __init__(self, folder, config=(), width=640, height=480, background="#808080"):
-        """folder: an empty folder of the caller's, for the runtime folder,
-        the configuration and sway's log. config: more lines of sway's
-        configuration."""
+        """folder: the caller's, for sway's runtime folder, configuration
+        and log; config: more lines of sway's configuration."""
         self.folder = folder
         runtime = os.path.join(folder, "runtime")
         os.makedirs(runtime, mode=0o700, exist_ok=True)
@@ -45,15 +32,15 @@ class HeadlessSway:
         self.process = subprocess.Popen(namespace + ["sway", "-c", os.path.join(folder, "sway.config")], env=self.env,
                                         stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
         deadline = time.monotonic() + 20
-        while not (glob.glob(os.path.join(runtime, "wayland-*[0-9]")) and glob.glob(os.path.join(runtime, "sway-ipc.*"))):
+        sockets = (os.path.join(runtime, "wayland-*[0-9]"), os.path.join(runtime, "sway-ipc.*"))
+        while not all(map(glob.glob, sockets)):
             if self.process.poll() is not None or time.monotonic() > deadline:
                 self.close()
                 with open(os.path.join(folder, "sway.log")) as f:
                     raise RuntimeError("sway did not start:\n" + f.read())
             time.sleep(0.05)
         # A whole path: programs with a runtime folder of their own find it too.
-        self.env["WAYLAND_DISPLAY"] = glob.glob(os.path.join(runtime, "wayland-*[0-9]"))[0]
-        self.env["SWAYSOCK"] = glob.glob(os.path.join(runtime, "sway-ipc.*"))[0]
+        self.env["WAYLAND_DISPLAY"], self.env["SWAYSOCK"] = (glob.glob(p)[0] for p in sockets)
 
     def capture(self, x, y, width, height):
         """(width, height, bytes of RGB) of that part of the output."""
@@ -78,17 +65,3 @@ class HeadlessSway:
     def __exit__(self, *_):
         self.close()
 
-
-if __name__ == "__main__":
-    arguments, config = sys.argv[1:], []
-    while arguments and arguments[0] == "--config":
-        config.append(arguments[1])
-        arguments = arguments[2:]
-    if not arguments or arguments[0] != "--" or len(arguments) < 2:
-        sys.exit("usage: headless_sway.py [--config LINE]... -- COMMAND...")
-    folder = tempfile.mkdtemp(prefix="headless-sway-")
-    try:
-        with HeadlessSway(folder, config) as sway:
-            sys.exit(subprocess.run(arguments[1:], env=sway.env).returncode)
-    finally:
-        shutil.rmtree(folder, ignore_errors=True)
