@@ -30,11 +30,13 @@ QString ThemeFolder() {
 }  // namespace
 
 TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
+    m_writer.setMaxThreadCount(1);
     m_retire.setSingleShot(true);
     connect(&m_retire, &QTimer::timeout, this, [this] { m_previousTheme.reset(); });
 }
 
 TrayIcon::~TrayIcon() {
+    m_writer.waitForDone();
     m_theme.reset();
     m_previousTheme.reset();
     if (m_item) QDir(ThemeFolder()).removeRecursively();
@@ -57,10 +59,22 @@ void TrayIcon::setAnimation(const std::vector<QImage>& frames) {
 }
 
 void TrayIcon::writeTheme() {
-    m_previousTheme = std::move(m_theme);
-    m_retire.start(kRetireMs);
-    m_theme = std::make_unique<FrameTheme>(ThemeFolder() + QLatin1Char('/') + QString::number(++m_themes));
-    if (!m_theme->write(m_frames)) m_theme.reset();  // the pixmaps alone, as Qt's tray icon offers
+    if (m_theme) {
+        m_previousTheme = std::move(m_theme);
+        m_retire.start(kRetireMs);
+    }
+    // Written off the event loop (some 3 ms a frame): the frames go as
+    // pictures alone until the theme is whole.
+    const int serial = ++m_themes;
+    auto theme = std::make_shared<FrameTheme>(ThemeFolder() + QLatin1Char('/') + QString::number(serial));
+    m_writer.start([this, theme, frames = m_frames, serial] {
+        const bool written = theme->write(frames);
+        QMetaObject::invokeMethod(this, [this, theme, written, serial] {
+            if (!written || serial != m_themes) return;  // no theme, or an animation since
+            m_theme = theme;
+            setFrame(m_frame);
+        }, Qt::QueuedConnection);
+    });
 }
 
 void TrayIcon::setFrame(size_t index) {

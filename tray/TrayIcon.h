@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QObject>
 #include <QSystemTrayIcon>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <memory>
@@ -51,9 +52,10 @@ private:
     size_t m_frame = 0;
     std::unique_ptr<StatusNotifierItem> m_item;
     std::unique_ptr<QSystemTrayIcon> m_embedded;
-    std::unique_ptr<FrameTheme> m_theme;
+    std::shared_ptr<FrameTheme> m_theme;
     // The theme before, kept a moment: a panel may still be loading from it.
-    std::unique_ptr<FrameTheme> m_previousTheme;
+    std::shared_ptr<FrameTheme> m_previousTheme;
     QTimer m_retire;
     int m_themes = 0;
+    QThreadPool m_writer;
 };

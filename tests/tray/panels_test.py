@@ -9,7 +9,9 @@ panel that scales a picture blends colours and fails.
 HOST: xfce-sni (xfce4-panel with the StatusNotifierItem a Qt program uses in
 an Xfce session), xfce-xembed (the player with no session bus), tint2
 (XEmbed) or waybar (on headless sway). Every size is tried before failing;
-ZINTRA_TRAY_CAPTURES=FOLDER keeps each size's last capture there.
+ZINTRA_TRAY_CAPTURES=FOLDER keeps each size's last capture there;
+ZINTRA_TRAY_MEASURE=SECONDS then has the player's CPU time measured at 10
+frames a second in the panel (tools/measure-tray).
 """
 import os
 import subprocess
@@ -18,7 +20,7 @@ import time
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path[:0] = [here, os.path.join(here, "..", "wayland")]
-from tray_session import Session, fail, frame, run_inside  # noqa: E402
+from tray_session import Session, fail, frame, run_inside, schedstat  # noqa: E402
 
 SIZES = (16, 22, 24, 32, 48)
 BACKGROUND = (64, 77, 89)  # the panel's colour, none of the palette's
@@ -155,8 +157,8 @@ with Session(sys.argv[2], sys.argv[3]) as s:
     for n, size in enumerate(SIZES):
         host.resize(size)
         if n == 0:
-            s.start(animation)
-        deadline = time.monotonic() + 10
+            player = s.start(animation)
+        deadline = time.monotonic() + 30  # a panel starts slowly on a busy machine
         while time.monotonic() < deadline:
             time.sleep(0.3)
             capture = host.capture()
@@ -168,6 +170,13 @@ with Session(sys.argv[2], sys.argv[3]) as s:
                 f.write(b"P6 %d %d 255\n" % capture[:2] + capture[2])
         print("%s %s at %d px: %s" % ("FAIL:" if problem else "ok:", host_name, size, problem or "exact"), flush=True)
         failures += [str(size)] * bool(problem)
+    seconds = float(os.environ.get("ZINTRA_TRAY_MEASURE", 0))
+    if seconds:
+        subprocess.run([s.player, s.make("ten.zn", (6, "9p"), (6, "4p"), (6, "12p"))], env=s.env, check=True)
+        time.sleep(2)
+        used = schedstat(0, player.pid)
+        time.sleep(seconds)
+        print("the player's CPU at 10 frames a second: %.2f %%" % (100 * (schedstat(0, player.pid) - used) / seconds))
     if failures:
         fail("%s: the icon is not exact at %s px" % (host_name, ", ".join(failures)))
     print("PASS")

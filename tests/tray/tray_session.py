@@ -36,18 +36,23 @@ def wait_for(what, predicate, seconds=10.0, every=0.05, pid=None):
     fail("timed out waiting for " + what)
 
 
-def cpu_wait(*pids):
-    """Seconds the processes' threads have so far waited for a CPU while
-    ready to run (schedstat): what a busy machine makes a process late by."""
+def schedstat(field, *pids):
+    """Seconds the processes' threads have so far run (field 0) or waited
+    for a CPU while ready to run (field 1: what a busy machine makes a
+    process late by)."""
     total = 0
     for pid in pids:
         for task in os.listdir("/proc/%d/task" % pid) if os.path.exists("/proc/%d" % pid) else []:
             try:
                 with open("/proc/%d/task/%s/schedstat" % (pid, task)) as f:
-                    total += int(f.read().split()[1])
+                    total += int(f.read().split()[field])
             except OSError:  # a thread that ended meanwhile
                 pass
     return total / 1e9
+
+
+def cpu_wait(*pids):
+    return schedstat(1, *pids)
 
 
 def check_schedule(changes, durations, waited, slack=0.002):
