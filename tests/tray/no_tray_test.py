@@ -22,7 +22,8 @@ from status_notifier_host import StatusNotifierHost  # noqa: E402
 desktop = StatusNotifierHost(watcher=False)
 with Session(sys.argv[1], sys.argv[2]) as s:
     s.env.update(LD_PRELOAD=os.path.join(os.path.dirname(os.path.abspath(sys.argv[2])), "libslow_read.so"),
-                 SLOW_READ_STARTED=s.path("slow-read-started"), ASAN_OPTIONS="verify_asan_link_order=0")
+                 SLOW_READ_STARTED=s.path("slow-read-started"),
+                 ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
     started = time.monotonic()
     player = s.start(s.make("a.zn", (6, 9), (6, 10)))
     said = "No system tray is running. zintra-tray shows its animation in a system tray"

@@ -28,7 +28,7 @@ FRAMES = [frame(9, True), frame(4, True)]
 host_name = sys.argv[1]
 TOOLS = {"xfce-sni": ["xfce4-panel", "import"], "xfce-xembed": ["xfce4-panel", "import"],
          "tint2": ["tint2", "openbox", "import"], "waybar": ["waybar", "sway", "grim"]}[host_name]
-run_inside(__file__, sys.argv, ["xvfb-run", "dbus-run-session"] + TOOLS, ["dbus-run-session", "--"])
+run_inside(__file__, sys.argv, ["xvfb-run", "dbus-run-session"] + TOOLS, ["dbus-run-session", "--"], seconds=280)
 
 
 def x_capture(height):
