@@ -113,6 +113,7 @@ class Waybar(Restarted):
         from headless_sway import HeadlessSway
         os.makedirs(s.path("sway"))
         self.sway = HeadlessSway(s.path("sway"))
+        s.processes.append(self.sway.process)  # ended with the rest
         s.env.update(WAYLAND_DISPLAY=self.sway.env["WAYLAND_DISPLAY"], QT_QPA_PLATFORM="wayland")
         with open(s.path("waybar.css"), "w") as f:
             f.write("* { border: none; margin: 0; padding: 0; }\nwindow#waybar { background: rgb(%d, %d, %d); }\n"
