@@ -11,7 +11,6 @@
 #include <cstdio>
 
 #include "tray/Autostart.h"
-#include "tray/PanelIcon.h"
 
 namespace {
 
@@ -38,7 +37,7 @@ TrayPlayer::TrayPlayer(const QIcon& applicationIcon, QObject* parent)
     : QObject(parent), m_applicationIcon(applicationIcon) {
     buildMenu();
     m_tray.setIcon(m_applicationIcon);
-    connect(&m_tray, &QSystemTrayIcon::activated, this, &TrayPlayer::trayActivated);
+    connect(&m_tray, &TrayIcon::activated, this, &TrayPlayer::trayActivated);
     connect(&m_player, &FramePlayer::frameChanged, this, &TrayPlayer::frameChanged);
     connect(&m_watcher, &FileChangeWatcher::fileChanged, this, &TrayPlayer::fileChanged);
     connect(&m_loader, &TrayLoader::loaded, this, &TrayPlayer::fileLoaded);
@@ -129,8 +128,12 @@ void TrayPlayer::show() {
 
 void TrayPlayer::showCurrent() {
     const PlaylistEntry* entry = m_playlist.currentEntry();
-    if (entry) m_player.play(entry->animation->rates);
-    else m_tray.setIcon(m_applicationIcon);
+    if (entry) {
+        m_tray.setAnimation(entry->animation->frames);
+        m_player.play(entry->animation->rates);
+    } else {
+        m_tray.setIcon(m_applicationIcon);
+    }
     m_watcher.setFiles(m_playlist.paths());
     refresh();
     save();
@@ -189,8 +192,7 @@ void TrayPlayer::report(const QStringList& problems) {
 }
 
 void TrayPlayer::showMessage(const QStringList& problems) {
-    m_tray.showMessage(QStringLiteral("zintra-tray"), problems.join(QLatin1Char('\n')), QSystemTrayIcon::Warning,
-                       kMessageMs);
+    m_tray.showMessage(QStringLiteral("zintra-tray"), problems.join(QLatin1Char('\n')), kMessageMs);
 }
 
 void TrayPlayer::save() const {
@@ -206,9 +208,7 @@ void TrayPlayer::trayActivated(QSystemTrayIcon::ActivationReason reason) {
 }
 
 void TrayPlayer::frameChanged(int frame) {
-    const PlaylistEntry* entry = m_playlist.currentEntry();
-    if (entry && size_t(frame) < entry->animation->frames.size())
-        m_tray.setIcon(PanelIcon(entry->animation->frames[size_t(frame)]));
+    m_tray.setFrame(size_t(frame));
 }
 
 void TrayPlayer::pauseTriggered() {

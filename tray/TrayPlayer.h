@@ -6,11 +6,11 @@
 #include <QIcon>
 #include <QMenu>
 #include <QObject>
-#include <QSystemTrayIcon>
 
 #include "tray/FileChangeWatcher.h"
 #include "tray/FramePlayer.h"
 #include "tray/Playlist.h"
+#include "tray/TrayIcon.h"
 #include "tray/TrayLoader.h"
 
 class TrayPlayer : public QObject {
@@ -27,6 +27,8 @@ public:
     void show();
     // The list and the animation playing, for the next start.
     void save() const;
+    // A file is being read.
+    bool isReading() const { return !m_loader.isIdle(); }
 
 private:
     // Files just added, and the one among them to play once it is read
@@ -64,7 +66,7 @@ private:
     QStringList m_readProblems;  // reported together once the reads are done
     FramePlayer m_player;
     FileChangeWatcher m_watcher;
-    QSystemTrayIcon m_tray;
+    TrayIcon m_tray;
     QMenu m_menu;
     QMenu m_animationsMenu;
     QActionGroup m_animationGroup{this};

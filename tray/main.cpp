@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "tray/SessionEnd.h"
 #include "tray/SingleInstance.h"
@@ -55,5 +56,13 @@ int main(int argc, char** argv) {
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &player, &TrayPlayer::save);
 
     TrayWait trayWait(player);
-    return application.exec();
+    const int status = application.exec();
+    // A read under way is abandoned, not waited for: the session's end
+    // gives a program moments, and a read of a large file or a slow disk
+    // may take longer. Its thread ends with the process.
+    if (player.isReading()) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -3,7 +3,9 @@
 //   make_animation OUT.zn|OUT.ani [--frames N] RATE:COLOUR...
 //
 // Each frame is one standard colour (an index 0-15) with its top-left 4×4
-// pixels transparent; --frames repeats the list up to N frames.
+// pixels transparent, or with a "p" after the colour, a pattern of colours
+// starting from it (x xor y added to it); --frames repeats the list up to N
+// frames.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -19,10 +21,12 @@ namespace {
 struct Frame {
     int32_t rate;
     int colour;
+    bool pattern;
 };
 
-std::vector<uint8_t> Icon(int colour) {
+std::vector<uint8_t> Icon(const Frame& f) {
     return test::BuildIcon(test::MakeImage(16, 16, [&](int x, int y) {
+        const int colour = (f.colour + (f.pattern ? x ^ y : 0)) % 16;
         return x < 4 && y < 4 ? test::Clear() : test::Opaque(kStandardColours[size_t(colour)]);
     }));
 }
@@ -30,7 +34,7 @@ std::vector<uint8_t> Icon(int colour) {
 std::vector<uint8_t> ZN(const std::vector<Frame>& frames) {
     test::ZNBuilder zn;
     zn.currentHeader(int32_t(frames.size()), 3.0, 5, "Test Loop", "Tester");
-    for (const Frame& f : frames) zn.frame(f.rate, Icon(f.colour));
+    for (const Frame& f : frames) zn.frame(f.rate, Icon(f));
     return zn.compressed();
 }
 
@@ -38,7 +42,7 @@ std::vector<uint8_t> Ani(const std::vector<Frame>& frames) {
     std::vector<test::Bytes> icons;
     std::vector<int32_t> rates, steps;
     for (size_t i = 0; i < frames.size(); ++i) {
-        icons.push_back(test::Chunk("icon", Icon(frames[i].colour)));
+        icons.push_back(test::Chunk("icon", Icon(frames[i])));
         rates.push_back(frames[i].rate);
         steps.push_back(int32_t(i));
     }
@@ -62,7 +66,7 @@ int main(int argc, char** argv) {
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--frames" && i + 1 < argc) count = std::stoul(argv[++i]);
-        else frames.push_back({std::stoi(arg), std::stoi(arg.substr(arg.find(':') + 1)) % 16});
+        else frames.push_back({std::stoi(arg), std::stoi(arg.substr(arg.find(':') + 1)) % 16, arg.back() == 'p'});
     }
     for (size_t i = frames.size(); i < count; ++i) frames.push_back(frames[i % frames.size()]);
     const std::vector<uint8_t> bytes = KindOfPath(out) == AnimationKind::AnimatedCursor ? Ani(frames) : ZN(frames);
