@@ -96,10 +96,8 @@ unset QT_SCALE_FACTOR
 
 # ---- Wayland -----------------------------------------------------------------
 source "$here/../../wayland/sway-session.sh"
-for tool in grim; do
-    command -v "$tool" >/dev/null || { echo "skipped Wayland: $tool is not installed"; echo PASS; exit 0; }
-done
-[ -d /usr/lib/x86_64-linux-gnu/qt6/plugins/platforms ] && ls /usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so >/dev/null 2>&1 \
+command -v grim >/dev/null || { echo "skipped Wayland: grim is not installed"; echo PASS; exit 0; }
+ls /usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so >/dev/null 2>&1 \
     || { echo "skipped Wayland: Qt's wayland platform plugin (qt6-wayland) is not installed"; echo PASS; exit 0; }
 fractional=no
 if python3 -c "import sys; sys.exit(0 if tuple(map(int, '$qt_version'.split('.')[:2])) >= (6, 5) else 1)" \
