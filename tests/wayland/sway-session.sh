@@ -3,6 +3,7 @@
 #                                     that scale (default 1200x900) and sets
 #                                     WAYLAND_DISPLAY, XDG_RUNTIME_DIR, SWAYSOCK
 #   sway_stop                         stops it and removes its files
+# Lines in $SWAY_EXTRA_CONFIG are added to its configuration (a bar, say).
 # sway_start returns 77 (a test's "skipped") with a message where sway is
 # missing. sway refuses to run as root, so as root it runs as nobody; its
 # clients may still run as root, since root may use any socket.
@@ -20,6 +21,7 @@ sway_start() {
 output HEADLESS-1 resolution $mode scale $scale
 output HEADLESS-1 background #808080 solid_color
 default_border none
+${SWAY_EXTRA_CONFIG:-}
 CONFIG
     chmod 644 "$SWAY_DIR/config"
     local as_user=()
