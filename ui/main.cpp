@@ -14,6 +14,7 @@
 
 #include "core/Canvas.h"
 #include "core/Conversion.h"
+#include "core/ViewLayout.h"
 #include "formats/OnExit.h"
 #include "ui/Application.h"
 #include "ui/Glyphs.h"
@@ -31,6 +32,8 @@
 namespace {
 
 constexpr int kInitialRate = 10;
+// The client area at scale 1; a fractional scale may add a pixel or two.
+constexpr QSize kWindowSize(514, 373);
 
 // The maker's notice, shown under the palette and in the about message.
 const QString kCopyrightNotice = QStringLiteral("© 2026 Zintra Editor developers");
@@ -87,8 +90,8 @@ std::optional<TMouseButton> CanvasButton(Qt::MouseButton button) {
     }
 }
 
-void Repaint(QWidget* view, const TPixelRect& rect) {
-    if (!rect.empty()) view->update(rect.x, rect.y, rect.width, rect.height);
+void Repaint(ImageView* view, const TPixelRect& rect) {
+    if (!rect.empty()) view->updatePicture(QRect(rect.x, rect.y, rect.width, rect.height));
 }
 
 }  // namespace
@@ -103,8 +106,8 @@ TFrmMain::TFrmMain(IWindowServices& services, QWidget* parent)
     setFont(WindowFont());
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
-    setFixedSize(514, 373);
     CreateControls();
+    FitToScale();
     // A file dropped anywhere on the window opens.
     setAcceptDrops(true);
     CreateFileDialogs();
@@ -180,7 +183,8 @@ void TFrmMain::CreateControls() {
     Label4->installEventFilter(this);
 
     Panel1 = Make<Panel>(this, "Panel1", {167, 8, 341, 341}, Panel::Border::Single);
-    ImgDrawSurface = Make<ImageView>(Panel1->client(), "ImgDrawSurface", {0, 0, kEnlargedViewSize, kEnlargedViewSize});
+    ImgDrawSurface = Make<ImageView>(Panel1->client(), "ImgDrawSurface", {0, 0, kEnlargedViewSize, kEnlargedViewSize},
+                                     ImageView::Layout::Grid);
     SetHint(ImgDrawSurface, QStringLiteral("Right-click to erase.  Hold down Ctrl and click to fill a region."), false);
     // Coordinates follow the mouse with no button held, too.
     ImgDrawSurface->setMouseTracking(true);
@@ -272,6 +276,24 @@ void TFrmMain::showEvent(QShowEvent* event) {
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - frameGeometry().center() + pos());
     FormShow();
+}
+
+void TFrmMain::FitToScale() {
+    const qreal scale = devicePixelRatioF();
+    const QSize size(WholeDeviceLength(kWindowSize.width(), scale), WholeDeviceLength(kWindowSize.height(), scale));
+    setFixedSize(size);
+    // The status bar keeps to the bottom edge and spans the window.
+    const QRect bar = StatusBar1->geometry();
+    StatusBar1->setGeometry(bar.x(), bar.y(), size.width(), size.height() - bar.y());
+}
+
+bool TFrmMain::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::ScreenChangeInternal) FitToScale();
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+    if (event->type() == QEvent::DevicePixelRatioChange) FitToScale();
+#endif
+    return handled;
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event) {

@@ -134,6 +134,7 @@ public:
     void setVisible(bool visible) override;
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     // A .zn or .ani file dropped on the window opens, unless a dialog is up.
@@ -143,6 +144,9 @@ protected:
 
 private:
     void CreateControls();
+    // The fixed size: 514×373, or a little more where the screen's scale
+    // would make that a fraction of a device pixel.
+    void FitToScale();
     // The rate box lays out its text as it is made, and the first text laid
     // out loads the font database, which costs as much as all the rest of
     // start-up: so it is made just after the window is put on screen.
