@@ -12,6 +12,7 @@
 #include "builders/HostileGifs.h"
 #include "builders/IconBuilder.h"
 #include "core/Conversion.h"
+#include "formats/FileBytes.h"
 #include "formats/GifImage.h"
 #include "formats/ReadBudget.h"
 
@@ -35,37 +36,42 @@ TEST(PictureImport, AFrameBecomesAnIconAsAPastedPictureDoes) {
     EXPECT_EQ(IconFromImage(image)->image(), MakeFrameIcon(working)->image());
 }
 
-// ---- Hostile GIFs --------------------------------------------------------------
+// ---- Large GIFs -------------------------------------------------------------------
 // Each read in a child under a memory cap, as zntool reads it, within the
-// aims of 256 MiB and 2 s of CPU.
+// aims of 256 MiB and 2 s of CPU: crafted ones, each as costly as it can be
+// within the caps, and ones giflib's encoder writes, which must open.
 
-struct HostileGif {
+struct LargeGif {
     const char* name;
-    void (*write)(const std::string& path);
+    std::vector<uint8_t> (*make)();
     const char* outcome;  // the frame count, or the reason it fails
 };
 
-void PrintTo(const HostileGif& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const LargeGif& c, std::ostream* out) { *out << c.name; }
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-class HostileGifs : public ::testing::TestWithParam<HostileGif> {
+class LargeGifs : public ::testing::TestWithParam<LargeGif> {
 protected:
     void SetUp() override { fs::create_directories(m_dir); }
     void TearDown() override { fs::remove_all(m_dir); }
-    const fs::path m_dir = fs::temp_directory_path() / ("hostile_gifs_" + std::to_string(::getpid()));
+    const fs::path m_dir = fs::temp_directory_path() / ("large_gifs_" + std::to_string(::getpid()));
 };
 
-TEST_P(HostileGifs, OpenOrFailWithinTheAims) {
+TEST_P(LargeGifs, OpenOrFailWithinTheAims) {
     const std::string path = (m_dir / (std::string(GetParam().name) + ".gif")).string();
-    GetParam().write(path);
+    if (GetParam().make) WriteBytes(path, GetParam().make());
+    else test::WriteHugeGif(path, off_t(250) << 20);
     const test::Bounded run = test::RunBounded([&] {
         try {
             ReadBudget budget;
-            return std::to_string(LoadInput(path, 6, budget).Count()) + " frames";
+            const TDocument document = LoadInput(path, 6, budget);
+            const size_t comments = document.comments.size();
+            return std::to_string(document.Count()) + " frames" +
+                   (comments ? ", " + std::to_string(comments) + " bytes of comments" : "");
         } catch (const EZintraError& error) {
             return "error: " + error.reason();
         }
@@ -80,16 +86,32 @@ TEST_P(HostileGifs, OpenOrFailWithinTheAims) {
     }
 }
 
+// Just within the 64 MiB a picture may have.
+constexpr size_t kFull = kMaxInputFileBytes - 256;
+constexpr const char* kOverBudget = "error: the file asks for more work than any animation needs (";
+
 INSTANTIATE_TEST_SUITE_P(
-    Crafted, HostileGifs,
+    Crafted, LargeGifs,
     ::testing::Values(
-        HostileGif{"OneMebibyteOfClearCodes",
-                   [](const std::string& path) { WriteBytes(path, test::ClearCodeGif(1 << 20)); }, "1 frames"},
-        HostileGif{"RestoringFramesToTheFrameCap",
-                   [](const std::string& path) { WriteBytes(path, test::RestoringGif(kMaxGifFrames, 90)); },
-                   "error: the file asks for more work than any animation needs ("},
-        HostileGif{"QuarterGibibyteFile", [](const std::string& path) { test::WriteHugeGif(path, off_t(250) << 20); },
-                   "error: larger than 64 MiB; zntool reads pictures up to that size"}),
+        LargeGif{"ClearCodes", [] { return test::ClearCodeGif(kFull / 256 * 255); }, kOverBudget},
+        LargeGif{"EmptyExtensionRecords", [] { return test::EmptyExtensionsGif(kFull); }, "1 frames"},
+        LargeGif{"CommentOfOneByteSubBlocks", [] { return test::OneByteCommentGif(kFull); },
+                 "1 frames, 255 bytes of comments"},
+        LargeGif{"DataInOneByteSubBlocks", [] { return test::OneByteDataBlocksGif(kFull); }, "1 frames"},
+        LargeGif{"TallFrames", [] { return test::TallFramesGif(kMaxGifFrames, 65535); }, kOverBudget},
+        LargeGif{"TallInterlacedFrames", [] { return test::TallFramesGif(kMaxGifFrames, 65535, true); }, kOverBudget},
+        LargeGif{"TinyFramesOnTheLargestScreen", [] { return test::TinyFramesGif(kMaxGifFrames); }, "32767 frames"},
+        LargeGif{"RestoringFramesToTheFrameCap", [] { return test::RestoringGif(kMaxGifFrames, 90); }, "32767 frames"},
+        LargeGif{"QuarterGibibyteFile", nullptr, "error: larger than 64 MiB; zntool reads pictures up to that size"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Written, LargeGifs,
+    ::testing::Values(
+        LargeGif{"SmallFramesOnAWideScreen", [] { return test::WrittenGif(1920, 1080, 200, 64, 64, true); }, "200 frames"},
+        LargeGif{"FullFramesOnAWideScreen", [] { return test::WrittenGif(1920, 1080, 40, 1920, 1080, false); }, "40 frames"},
+        LargeGif{"SmallFramesToTheFrameCap", [] { return test::WrittenGif(64, 64, kMaxGifFrames, 16, 16, true); },
+                 "32767 frames"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
