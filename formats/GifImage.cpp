@@ -18,7 +18,7 @@ namespace {
 // (bench/cost/gif_cost.cpp; docs/reliability.md, "The GIF paths").
 // A record's introducer, and an extension's label: a call into giflib and
 // a read through our callback each.
-constexpr uint64_t kRecordUnits = 3;
+constexpr uint64_t kRecordUnits = 2;
 // A sub-block read through giflib: its length, then its bytes.
 constexpr uint64_t kSubBlockUnits = 5;
 constexpr uint64_t kBytesPerUnit = 16;
@@ -315,13 +315,18 @@ private:
 
 }  // namespace
 
-// A byte of LZW data: up to 2731 indices, each decoded (GifLzwDecoder) and
-// drawn, saved and restored at most once (a target pixel takes one screen
-// pixel); a code at least a bit. A record needs 3 bytes, a sub-block 2, a
-// frame 12.
-const uint64_t kGifUnitsPerByte = GifLzwDecoder::kUnitsPerByte + 2731 * 3 / kPixelsPerUnit + 3 * kRowUnits +
-                                  (kFrameUnits + kRecordUnits + kSubBlockUnits) / 12 + kSubBlockUnits / 2 + 1;
-const uint64_t kGifUnitsOnce = 2 * (uint64_t(kMaxGifScreenSide) * (kMaxGifScreenSide + kRowUnits) / kPixelsPerUnit);
+// A byte of LZW data spells up to 2731 indices, each drawn, saved and
+// restored as a row of its own at worst (a frame one pixel wide); a frame
+// takes 12 bytes at least (and draws, saves and restores up to 16 rows of
+// a 16×16 target however small the screen), a record 3, a sub-block 2.
+const uint64_t kGifUnitsPerByte =
+    GifLzwDecoder::kUnitsPerByte + 2731 * 3 * (kRowUnits + 1) +
+    (kFrameUnits + 3 * (16 * kRowUnits + 256 / kPixelsPerUnit) + 2 * kRecordUnits + 2 * kSubBlockUnits) / 12 +
+    (2 * kRecordUnits + kSubBlockUnits) / 3 + kSubBlockUnits / 2 + 1;
+// The largest screen set up, and saved for a frame whose data ends before
+// it is drawn, after a row of up to 65535 indices was charged.
+const uint64_t kGifUnitsOnce =
+    2 * uint64_t(kMaxGifScreenSide) * (kMaxGifScreenSide / kPixelsPerUnit + kRowUnits + 1) + 65535;
 
 GifSummary ComposeGif(std::span<const uint8_t> bytes, ImageTarget& target, ReadBudget& budget,
                       const GifFrameSink& onFrame) {

@@ -80,11 +80,16 @@ inline std::vector<uint8_t> OneByteDataBlocksGif(size_t bytes) {
 }
 
 // `frames` frames of 1 × `height` pixels, on a screen of one pixel, with
-// an empty extension between every two: each row a call of its own.
-inline std::vector<uint8_t> TallFramesGif(int frames, int height, bool interlace = false) {
+// an empty extension between every two: each row a call of its own. With
+// `extensionBytes` of empty extensions before them, for both at once.
+inline std::vector<uint8_t> TallFramesGif(int frames, int height, bool interlace = false, size_t extensionBytes = 0) {
     GifImage tall = gif::Coded(0, 0, 1, height, GifCodes(2).pixels(std::vector<uint8_t>(size_t(height), 1)).end().data());
     tall.interlace = interlace;
     GifBuilder builder(1, 1, gif::kTwoColours);
+    std::vector<uint8_t> extensions;
+    extensions.reserve(extensionBytes);
+    while (extensions.size() + 3 <= extensionBytes) extensions.insert(extensions.end(), {0x21, 0xFF, 0x00});
+    if (!extensions.empty()) builder.raw(std::move(extensions));
     for (int i = 0; i < frames; ++i) builder.image(tall).raw({0x21, 0xFF, 0x00});
     return builder.bytes();
 }

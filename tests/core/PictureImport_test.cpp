@@ -100,6 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
         LargeGif{"DataInOneByteSubBlocks", [] { return test::OneByteDataBlocksGif(kFull); }, "1 frames"},
         LargeGif{"TallFrames", [] { return test::TallFramesGif(kMaxGifFrames, 65535); }, kOverBudget},
         LargeGif{"TallInterlacedFrames", [] { return test::TallFramesGif(kMaxGifFrames, 65535, true); }, kOverBudget},
+        LargeGif{"ExtensionRecordsThenTallFrames",
+                 [] { return test::TallFramesGif(1000, 65535, false, kFull - 1000 * 400); }, kOverBudget},
         LargeGif{"TinyFramesOnTheLargestScreen", [] { return test::TinyFramesGif(kMaxGifFrames); }, "32767 frames"},
         LargeGif{"RestoringFramesToTheFrameCap", [] { return test::RestoringGif(kMaxGifFrames, 90); }, "32767 frames"},
         LargeGif{"QuarterGibibyteFile", nullptr, "error: larger than 64 MiB; zntool reads pictures up to that size"}),
