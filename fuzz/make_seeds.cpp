@@ -203,8 +203,6 @@ int main(int argc, char** argv) {
     Write(root / "gif", "tall-frames.gif", TallFramesGif(4, 3000));
     Write(root / "gif", "tall-interlaced-frames.gif", TallFramesGif(4, 3000, true));
     Write(root / "gif", "tiny-frames.gif", TinyFramesGif(40));
-    Write(root / "gif", "lzw-noise.gif", CodesGif(1, 64, false));
-    Write(root / "gif", "lzw-runs.gif", CodesGif(2, 64, true));
     Write(root / "gif", "written-wide-screen.gif", WrittenGif(1920, 1080, 4, 24, 24, true));
     return 0;
 }

@@ -133,16 +133,16 @@ public:
         : m_width(width), m_height(height), m_global(std::move(global)) {}
 
     GifBuilder& image(GifImage image) {
-        m_items.push_back({std::move(image), {}, {}});
+        m_items.push_back({std::move(image), {}});
         return *this;
     }
     GifBuilder& comment(std::string text) {
-        m_items.push_back({{}, std::move(text), {}});
+        m_items.push_back({{}, std::move(text)});
         return *this;
     }
     // Records written as they stand, between the others.
     GifBuilder& raw(std::vector<uint8_t> bytes) {
-        m_items.push_back({{}, {}, std::move(bytes)});
+        if (!bytes.empty()) m_items.push_back({{}, {}, std::move(bytes)});
         return *this;
     }
 
@@ -199,7 +199,7 @@ private:
     struct Item {
         GifImage image;
         std::string comment;
-        std::vector<uint8_t> raw;
+        std::vector<uint8_t> raw = {};
     };
 
     static int Append(GifFileType* gif, const GifByteType* data, int length) {

@@ -36,32 +36,31 @@ TEST(PictureImport, AFrameBecomesAnIconAsAPastedPictureDoes) {
     EXPECT_EQ(IconFromImage(image)->image(), MakeFrameIcon(working)->image());
 }
 
-// ---- Large GIFs -------------------------------------------------------------------
+// ---- Hostile GIFs --------------------------------------------------------------
 // Each read in a child under a memory cap, as zntool reads it, within the
-// aims of 256 MiB and 2 s of CPU: crafted ones, each as costly as it can be
-// within the caps, and ones giflib's encoder writes, which must open.
+// aims of 256 MiB and 2 s of CPU; and large ones giflib's encoder writes.
 
-struct LargeGif {
+struct HostileGif {
     const char* name;
-    std::vector<uint8_t> (*make)();
+    std::vector<uint8_t> (*make)();  // none: a file of 250 MiB
     const char* outcome;  // the frame count, or the reason it fails
 };
 
-void PrintTo(const LargeGif& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const HostileGif& c, std::ostream* out) { *out << c.name; }
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-class LargeGifs : public ::testing::TestWithParam<LargeGif> {
+class HostileGifs : public ::testing::TestWithParam<HostileGif> {
 protected:
     void SetUp() override { fs::create_directories(m_dir); }
     void TearDown() override { fs::remove_all(m_dir); }
-    const fs::path m_dir = fs::temp_directory_path() / ("large_gifs_" + std::to_string(::getpid()));
+    const fs::path m_dir = fs::temp_directory_path() / ("hostile_gifs_" + std::to_string(::getpid()));
 };
 
-TEST_P(LargeGifs, OpenOrFailWithinTheAims) {
+TEST_P(HostileGifs, OpenOrFailWithinTheAims) {
     const std::string path = (m_dir / (std::string(GetParam().name) + ".gif")).string();
     if (GetParam().make) WriteBytes(path, GetParam().make());
     else test::WriteHugeGif(path, off_t(250) << 20);
@@ -69,9 +68,8 @@ TEST_P(LargeGifs, OpenOrFailWithinTheAims) {
         try {
             ReadBudget budget;
             const TDocument document = LoadInput(path, 6, budget);
-            const size_t comments = document.comments.size();
-            return std::to_string(document.Count()) + " frames" +
-                   (comments ? ", " + std::to_string(comments) + " bytes of comments" : "");
+            const std::string comments = std::to_string(document.comments.size()) + " bytes of comments";
+            return std::to_string(document.Count()) + " frames" + (document.comments.empty() ? "" : ", " + comments);
         } catch (const EZintraError& error) {
             return "error: " + error.reason();
         }
@@ -91,28 +89,29 @@ constexpr size_t kFull = kMaxInputFileBytes - 256;
 constexpr const char* kOverBudget = "error: the file asks for more work than any animation needs (";
 
 INSTANTIATE_TEST_SUITE_P(
-    Crafted, LargeGifs,
+    Crafted, HostileGifs,
     ::testing::Values(
-        LargeGif{"ClearCodes", [] { return test::ClearCodeGif(kFull / 256 * 255); }, kOverBudget},
-        LargeGif{"EmptyExtensionRecords", [] { return test::EmptyExtensionsGif(kFull); }, "1 frames"},
-        LargeGif{"CommentOfOneByteSubBlocks", [] { return test::OneByteCommentGif(kFull); },
-                 "1 frames, 255 bytes of comments"},
-        LargeGif{"DataInOneByteSubBlocks", [] { return test::OneByteDataBlocksGif(kFull); }, "1 frames"},
-        LargeGif{"TallFrames", [] { return test::TallFramesGif(kMaxGifFrames, 65535); }, kOverBudget},
-        LargeGif{"TallInterlacedFrames", [] { return test::TallFramesGif(kMaxGifFrames, 65535, true); }, kOverBudget},
-        LargeGif{"ExtensionRecordsThenTallFrames",
-                 [] { return test::TallFramesGif(1000, 65535, false, kFull - 1000 * 400); }, kOverBudget},
-        LargeGif{"TinyFramesOnTheLargestScreen", [] { return test::TinyFramesGif(kMaxGifFrames); }, "32767 frames"},
-        LargeGif{"RestoringFramesToTheFrameCap", [] { return test::RestoringGif(kMaxGifFrames, 90); }, "32767 frames"},
-        LargeGif{"QuarterGibibyteFile", nullptr, "error: larger than 64 MiB; zntool reads pictures up to that size"}),
+        HostileGif{"ClearCodes", [] { return test::ClearCodeGif(kFull); }, kOverBudget},
+        HostileGif{"EmptyExtensionRecords", [] { return test::EmptyExtensionsGif(kFull); }, "1 frames"},
+        HostileGif{"CommentOfOneByteSubBlocks", [] { return test::OneByteCommentGif(kFull); },
+                   "1 frames, 255 bytes of comments"},
+        HostileGif{"DataInOneByteSubBlocks", [] { return test::OneByteDataBlocksGif(kFull); }, "1 frames"},
+        HostileGif{"TallFrames", [] { return test::TallFramesGif(kMaxGifFrames - 1, 65535); }, kOverBudget},
+        HostileGif{"TallInterlacedFrames", [] { return test::TallFramesGif(kMaxGifFrames - 1, 65535, true); }, kOverBudget},
+        HostileGif{"ExtensionRecordsThenTallFrames", [] { return test::TallFramesGif(1000, 65535, false, kFull - 400'000); },
+                 kOverBudget},
+        HostileGif{"TinyFramesOnTheLargestScreen", [] { return test::TinyFramesGif(kMaxGifFrames); }, "32767 frames"},
+        HostileGif{"RestoringFramesToTheFrameCap", [] { return test::RestoringGif(kMaxGifFrames, 90); }, "32767 frames"},
+        HostileGif{"QuarterGibibyteFile", nullptr, "error: larger than 64 MiB; zntool reads pictures up to that size"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(
-    Written, LargeGifs,
+    Written, HostileGifs,
     ::testing::Values(
-        LargeGif{"SmallFramesOnAWideScreen", [] { return test::WrittenGif(1920, 1080, 200, 64, 64, true); }, "200 frames"},
-        LargeGif{"FullFramesOnAWideScreen", [] { return test::WrittenGif(1920, 1080, 40, 1920, 1080, false); }, "40 frames"},
-        LargeGif{"SmallFramesToTheFrameCap", [] { return test::WrittenGif(64, 64, kMaxGifFrames, 16, 16, true); },
+        HostileGif{"SmallFramesOnAWideScreen", [] { return test::WrittenGif(1920, 1080, 200, 64, 64, true); }, "200 frames"},
+        HostileGif{"FullFramesOnAWideScreen", [] { return test::WrittenGif(1920, 1080, 40, 1920, 1080, false); },
+                   "40 frames"},
+        HostileGif{"SmallFramesToTheFrameCap", [] { return test::WrittenGif(64, 64, kMaxGifFrames, 16, 16, true); },
                  "32767 frames"}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -96,10 +96,11 @@ GifImage Frame(int left, int top, int width, int height, int disposal, int trans
     return image;
 }
 
+// A 16×16 frame composed alone is the whole screen's, sampled.
 // Where a first frame covers only part of the screen, viewers leave the
 // rest transparent; ImageMagick does so only when that frame declares a
 // transparent colour, so these first frames do.
-std::vector<std::pair<std::string, std::vector<uint8_t>>> Cases() {
+TEST(GifImage, ComposesFramesAsImageMagickCoalesces) {
     const std::vector<std::pair<std::string, GifBuilder>> cases{
         {"leave and unspecified disposal, transparency",
          GifBuilder(20, 16, kGlobal)
@@ -125,27 +126,17 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> Cases() {
              .image(Frame(11, 0, 1, 20, DISPOSE_PREVIOUS))
              .image(Frame(0, 19, 12, 1, DISPOSAL_UNSPECIFIED))},
     };
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> gifs;
-    for (const auto& [name, builder] : cases) gifs.emplace_back(name, builder.bytes());
-    return gifs;
-}
-
-TEST(GifImage, ComposesFramesAsImageMagickCoalesces) {
-    for (const auto& [name, gif] : Cases()) {
+    for (const auto& [name, builder] : cases) {
+        const std::vector<uint8_t> gif = builder.bytes();
         const std::vector<IconImage> ours = Compose(gif);
         const std::vector<IconImage> theirs = Coalesce(gif, ours.at(0).width, ours.at(0).height);
+        const std::vector<IconImage> sampled = Compose(gif, nullptr, ImageTarget::Size::Frame);
         ASSERT_EQ(ours.size(), theirs.size()) << name;
-        for (size_t f = 0; f < ours.size(); ++f) EXPECT_EQ(Differing(ours[f], theirs[f]), 0) << name << ", frame " << f;
-    }
-}
-
-// Composing only the pixels a 16×16 frame takes gives what sampling the
-// whole screen gives.
-TEST(GifImage, ComposesA16x16FrameAsTheWholeScreenSampled) {
-    for (const auto& [name, gif] : Cases()) {
-        const std::vector<IconImage> whole = Compose(gif), sampled = Compose(gif, nullptr, ImageTarget::Size::Frame);
-        ASSERT_EQ(whole.size(), sampled.size()) << name;
-        for (size_t f = 0; f < whole.size(); ++f) EXPECT_EQ(ScaleToFrame(whole[f]), sampled[f]) << name << ", frame " << f;
+        ASSERT_EQ(ours.size(), sampled.size()) << name;
+        for (size_t f = 0; f < ours.size(); ++f) {
+            EXPECT_EQ(Differing(ours[f], theirs[f]), 0) << name << ", frame " << f;
+            EXPECT_EQ(ScaleToFrame(ours[f]), sampled[f]) << name << ", frame " << f;
+        }
     }
 }
 
@@ -163,13 +154,12 @@ TEST(GifImage, HoldsTheScreenAndOneSavedAreaWhateverTheFrameCount) {
     ComposeGif(gif, screen, budget, [&](const IconImage&, int) { ++frames; });
     EXPECT_EQ(frames, 40);
     EXPECT_LE(g_peak - base, 2 * screenBytes + (size_t(64) << 10));
-    // Both held while alive; the saved area no longer.
+    // Both held on the budget while alive, the saved area no longer.
     EXPECT_EQ(budget.mostHeld(), 2 * screenBytes);
     EXPECT_EQ(budget.held(), screenBytes);
 }
 
-// What a frame costs is what it touches: the same on the largest screen as
-// on a small one.
+// A frame costs what it touches: as much on the largest screen as on a small one.
 TEST(GifImage, AFrameCostsTheSameWhateverTheScreen) {
     const auto spent = [](int side, int frames) {
         GifBuilder builder(side, side, kGlobal);
