@@ -24,7 +24,7 @@ constexpr uint64_t kSubBlockUnits = 5;
 constexpr uint64_t kBytesPerUnit = 16;
 // A frame's set-up: giflib reads a colour table of up to 256 entries one
 // entry a call and clears a 4096-entry table; we build the palette.
-constexpr uint64_t kFrameUnits = 640;
+constexpr uint64_t kFrameUnits = 768;
 // Each target row drawn, saved, restored or cleared, and its pixels.
 constexpr uint64_t kRowUnits = 4;
 constexpr uint64_t kPixelsPerUnit = 2;
@@ -239,11 +239,10 @@ private:
             const Area drawn{cells.x0, m_firstRow[size_t(y)], cells.x1, m_firstRow[size_t(y) + 1]};
             if (drawn.empty()) return;
             chargeRows(drawn, "drawing a GIF frame");
-            const GifPixelType* in = m_line.data() - image.Left;
             for (int ty = drawn.y0; ty < drawn.y1; ++ty) {
                 Rgba* out = m_target.row(ty);
                 for (int tx = drawn.x0; tx < drawn.x1; ++tx) {
-                    const GifPixelType index = in[m_sourceColumn[size_t(tx)]];
+                    const GifPixelType index = m_line[size_t(m_sourceColumn[size_t(tx)] - image.Left)];
                     if (index != transparent) out[tx] = palette[index];
                 }
             }
