@@ -61,7 +61,8 @@ void Run(benchmark::State& state, const std::string& command) {
 void BM_ComposeGif(benchmark::State& state) {
     for (auto _ : state) {
         ReadBudget budget;
-        ComposeGif(Animation(), budget, [](const IconImage& screen, int) { benchmark::DoNotOptimize(screen.pixels.data()); });
+        ImageTarget screen(ImageTarget::Size::Stored);
+        ComposeGif(Animation(), screen, budget, [](const IconImage& image, int) { benchmark::DoNotOptimize(image.pixels.data()); });
     }
 }
 BENCHMARK(BM_ComposeGif)->Unit(benchmark::kMillisecond);

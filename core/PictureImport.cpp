@@ -53,9 +53,11 @@ std::unique_ptr<TFrameIcon> IconFromImage(const IconImage& image) {
 
 TDocument LoadGifAnimation(std::span<const uint8_t> bytes, ReadBudget& budget) {
     TDocument document = EmptyDocument();
-    const GifSummary summary = ComposeGif(bytes, budget, [&](const IconImage& screen, int delay) {
-        budget.chargePixels(kFrameSize * kFrameSize, "sampling a GIF frame");
-        document.AppendFrame(IconFromImage(screen), RateFromGifDelay(delay));
+    // Only the 256 pixels of each frame's 16×16 frame are composed.
+    ImageTarget target(ImageTarget::Size::Frame);
+    const GifSummary summary = ComposeGif(bytes, target, budget, [&](const IconImage& frame, int delay) {
+        budget.charge(kGifFrameIconUnits, "making a GIF frame a frame icon");
+        document.AppendFrame(IconFromImage(frame), RateFromGifDelay(delay));
     });
     document.comments = summary.comments;
     return document;

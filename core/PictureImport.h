@@ -15,6 +15,10 @@ class ReadBudget;
 // A strip is decoded whole, so its pixels are bounded before decoding.
 inline constexpr uint64_t kMaxStripPixels = uint64_t(16) << 20;
 
+// What making a composed GIF frame a document frame costs in budget units
+// (bench/cost/gif_cost.cpp): its reduction to the standard colours, the icon.
+inline constexpr uint64_t kGifFrameIconUnits = 640;
+
 // .gif or .png, by the file's extension.
 bool IsPictureInput(const std::string& path);
 

@@ -2,24 +2,33 @@
 // Animated GIFs played as a viewer plays them: every frame drawn onto the
 // logical screen at its place, through its transparency, after the
 // previous frame's disposal. giflib reads the records and our own decoder
-// the image data, so what a file can make us hold is the screen and one
-// saved copy of a frame's area, and every step is charged to the read's
-// budget: the file's bytes, the screen once, each code and decoded index,
-// and each frame's pixels drawn, saved, restored or cleared.
+// the image data. A composed pixel depends only on the frames' pixels at
+// its place, so the screen is composed into an image target: whole, or only
+// the 256 pixels its 16×16 frame takes. What a file can make us hold is
+// that target and one saved copy of a frame's part of it, and every step
+// is charged to the read's budget for what it costs: each record and
+// sub-block walked, each frame set up, each code and index decoded, and
+// each target pixel drawn, saved, restored or cleared.
 #include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
 
 #include "formats/FrameIcon.h"
+#include "formats/ImageTarget.h"
 
 class ReadBudget;
 
 inline constexpr int kMaxGifScreenSide = 4096;
-// Over the whole file: screen pixels composed, and image pixels decoded.
-inline constexpr uint64_t kMaxGifPixels = uint64_t(256) << 20;
 inline constexpr int kMaxGifFrames = 32767;
 inline constexpr size_t kMaxGifCommentBytes = 255;
+
+// The most units a byte of a GIF can make the composer charge (a byte of
+// LZW data stands for up to 2731 indices), and what it charges once
+// whatever the size: the largest screen, set up and then saved for a frame
+// whose data ends before its first row. Checked by the fuzz harness.
+extern const uint64_t kGifUnitsPerByte;
+extern const uint64_t kGifUnitsOnce;
 
 struct GifSummary {
     int frameCount = 0;
@@ -28,11 +37,12 @@ struct GifSummary {
     std::string comments;
 };
 
-// Called once a frame with the whole screen as it shows that frame (alpha
+// Called once a frame with the target's image as it shows that frame (alpha
 // 0 where nothing is drawn, 255 elsewhere) and the frame's delay in 1/100 s.
-using GifFrameSink = std::function<void(const IconImage& screen, int delay)>;
+using GifFrameSink = std::function<void(const IconImage& image, int delay)>;
 
 // Throws EReadError saying what is wrong: not a GIF, damaged or truncated
 // data (naming the frame), or a file beyond the bounds above; EReadError
 // "Stream read error" when the budget runs out.
-GifSummary ComposeGif(std::span<const uint8_t> bytes, ReadBudget& budget, const GifFrameSink& onFrame);
+GifSummary ComposeGif(std::span<const uint8_t> bytes, ImageTarget& target, ReadBudget& budget,
+                      const GifFrameSink& onFrame);

@@ -64,7 +64,7 @@ inline bool GifLzwDecoder::readCode(int& code) {
 }
 
 GifLzwDecoder::Result GifLzwDecoder::decode(std::span<uint8_t> out) {
-    m_budget.chargePixels(out.size(), "decoding GIF image data");
+    m_budget.charge(kCallUnits + (out.size() + kIndicesPerUnit - 1) / kIndicesPerUnit, "decoding GIF image data");
     if (m_minimumCodeSize < 0 || m_minimumCodeSize > 8) return Result::BadCode;
 
     size_t at = std::min(out.size(), m_pendingEnd - m_pendingAt);

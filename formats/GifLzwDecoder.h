@@ -28,7 +28,7 @@ public:
     GifLzwDecoder(int minimumCodeSize, ReadBudget& budget, NextBlock nextBlock);
 
     // Fills out with the next indices of the image. Charges the budget for
-    // every index decoded and every code read.
+    // the call, every index decoded and every code read.
     Result decode(std::span<uint8_t> out);
     // Skips what is left of the data up to its terminator, once every index
     // of the image is decoded.
@@ -38,9 +38,22 @@ private:
     static constexpr int kMaxCodeBits = 12;
     static constexpr int kTableSize = 1 << kMaxCodeBits;
     static constexpr int kNoCode = -1;
-    // A code of a one-bit stream costs about twice a byte's handling, and a
-    // stream of nothing but clear codes is the slowest a GIF can be.
+    // What decoding costs in budget units, on the worst stream for each
+    // (bench/cost/gif_cost.cpp): a call, one a row, however short the row
+    // (a frame one pixel wide); indices spelt from long strings (one index
+    // repeated); a code, of which a byte holds up to eight (clear codes of
+    // one bit).
+    static constexpr uint64_t kCallUnits = 4;
+    static constexpr uint64_t kIndicesPerUnit = 2;
     static constexpr uint64_t kUnitsPerCode = 2;
+
+public:
+    // The most a byte of data can make decode charge: a byte holds up to 8
+    // codes, or spells up to 2731 indices (a 12-bit code for a string of
+    // up to 4096), each of which may end a call.
+    static constexpr uint64_t kUnitsPerByte = 8 * kUnitsPerCode + 2731 * (kCallUnits + 1);
+
+private:
 
     bool refill();
     bool readCode(int& code);

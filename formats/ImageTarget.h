@@ -39,6 +39,7 @@ public:
     // No target pixel takes a source row below this one: a decoder may stop there.
     int lastSourceRow() const { return sourceY(height() - 1); }
 
+    const IconImage& image() const { return m_image; }
     // Target row y, width() pixels.
     Rgba* row(int y) { return m_image.pixels.data() + size_t(y) * size_t(m_image.width); }
     // A whole source row of sourceWidth() pixels, put into every target row

@@ -194,5 +194,15 @@ int main(int argc, char** argv) {
               .image(stripes(1990, 990, 20, 20, DISPOSE_BACKGROUND))
               .image(stripes(0, 0, 8, 8, DISPOSE_PREVIOUS))
               .bytes());
+
+    // Each costly family of the tests, small: every record, sub-block,
+    // row and frame it visits charged.
+    Write(root / "gif", "empty-extensions.gif", EmptyExtensionsGif(3000));
+    Write(root / "gif", "one-byte-comment.gif", OneByteCommentGif(3000));
+    Write(root / "gif", "one-byte-data-blocks.gif", OneByteDataBlocksGif(3000));
+    Write(root / "gif", "tall-frames.gif", TallFramesGif(4, 3000));
+    Write(root / "gif", "tall-interlaced-frames.gif", TallFramesGif(4, 3000, true));
+    Write(root / "gif", "tiny-frames.gif", TinyFramesGif(40));
+    Write(root / "gif", "written-wide-screen.gif", WrittenGif(1920, 1080, 4, 24, 24, true));
     return 0;
 }

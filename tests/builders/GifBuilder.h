@@ -140,6 +140,11 @@ public:
         m_items.push_back({{}, std::move(text)});
         return *this;
     }
+    // Records written as they stand, between the others.
+    GifBuilder& raw(std::vector<uint8_t> bytes) {
+        if (!bytes.empty()) m_items.push_back({{}, {}, std::move(bytes)});
+        return *this;
+    }
 
     std::vector<uint8_t> bytes() const {
         std::vector<uint8_t> out;
@@ -151,6 +156,10 @@ public:
         Check(EGifPutScreenDesc(gif, m_width, m_height, 8, 0, global), gif);
         GifFreeMapObject(global);
         for (const Item& item : m_items) {
+            if (!item.raw.empty()) {
+                out.insert(out.end(), item.raw.begin(), item.raw.end());
+                continue;
+            }
             if (!item.comment.empty()) {
                 Check(EGifPutComment(gif, item.comment.c_str()), gif);
                 continue;
@@ -190,6 +199,7 @@ private:
     struct Item {
         GifImage image;
         std::string comment;
+        std::vector<uint8_t> raw = {};
     };
 
     static int Append(GifFileType* gif, const GifByteType* data, int length) {

@@ -12,6 +12,7 @@
 #include "builders/HostileGifs.h"
 #include "builders/IconBuilder.h"
 #include "core/Conversion.h"
+#include "formats/FileBytes.h"
 #include "formats/GifImage.h"
 #include "formats/ReadBudget.h"
 
@@ -37,11 +38,11 @@ TEST(PictureImport, AFrameBecomesAnIconAsAPastedPictureDoes) {
 
 // ---- Hostile GIFs --------------------------------------------------------------
 // Each read in a child under a memory cap, as zntool reads it, within the
-// aims of 256 MiB and 2 s of CPU.
+// aims of 256 MiB and 2 s of CPU; and large ones giflib's encoder writes.
 
 struct HostileGif {
     const char* name;
-    void (*write)(const std::string& path);
+    std::vector<uint8_t> (*make)();  // none: a file of 250 MiB
     const char* outcome;  // the frame count, or the reason it fails
 };
 
@@ -61,11 +62,14 @@ protected:
 
 TEST_P(HostileGifs, OpenOrFailWithinTheAims) {
     const std::string path = (m_dir / (std::string(GetParam().name) + ".gif")).string();
-    GetParam().write(path);
+    if (GetParam().make) WriteBytes(path, GetParam().make());
+    else test::WriteHugeGif(path, off_t(250) << 20);
     const test::Bounded run = test::RunBounded([&] {
         try {
             ReadBudget budget;
-            return std::to_string(LoadInput(path, 6, budget).Count()) + " frames";
+            const TDocument document = LoadInput(path, 6, budget);
+            const std::string comments = std::to_string(document.comments.size()) + " bytes of comments";
+            return std::to_string(document.Count()) + " frames" + (document.comments.empty() ? "" : ", " + comments);
         } catch (const EZintraError& error) {
             return "error: " + error.reason();
         }
@@ -80,16 +84,35 @@ TEST_P(HostileGifs, OpenOrFailWithinTheAims) {
     }
 }
 
+// Just within the 64 MiB a picture may have.
+constexpr size_t kFull = kMaxInputFileBytes - 256;
+constexpr const char* kOverBudget = "error: the file asks for more work than any animation needs (";
+
 INSTANTIATE_TEST_SUITE_P(
     Crafted, HostileGifs,
     ::testing::Values(
-        HostileGif{"OneMebibyteOfClearCodes",
-                   [](const std::string& path) { WriteBytes(path, test::ClearCodeGif(1 << 20)); }, "1 frames"},
-        HostileGif{"RestoringFramesToTheFrameCap",
-                   [](const std::string& path) { WriteBytes(path, test::RestoringGif(kMaxGifFrames, 90)); },
-                   "error: the file asks for more work than any animation needs ("},
-        HostileGif{"QuarterGibibyteFile", [](const std::string& path) { test::WriteHugeGif(path, off_t(250) << 20); },
-                   "error: larger than 64 MiB; zntool reads pictures up to that size"}),
+        HostileGif{"ClearCodes", [] { return test::ClearCodeGif(kFull); }, kOverBudget},
+        HostileGif{"EmptyExtensionRecords", [] { return test::EmptyExtensionsGif(kFull); }, "1 frames"},
+        HostileGif{"CommentOfOneByteSubBlocks", [] { return test::OneByteCommentGif(kFull); },
+                   "1 frames, 255 bytes of comments"},
+        HostileGif{"DataInOneByteSubBlocks", [] { return test::OneByteDataBlocksGif(kFull); }, "1 frames"},
+        HostileGif{"TallFrames", [] { return test::TallFramesGif(kMaxGifFrames - 1, 65535); }, kOverBudget},
+        HostileGif{"TallInterlacedFrames", [] { return test::TallFramesGif(kMaxGifFrames - 1, 65535, true); }, kOverBudget},
+        HostileGif{"ExtensionRecordsThenTallFrames", [] { return test::TallFramesGif(1000, 65535, false, kFull - 400'000); },
+                 kOverBudget},
+        HostileGif{"TinyFramesOnTheLargestScreen", [] { return test::TinyFramesGif(kMaxGifFrames); }, "32767 frames"},
+        HostileGif{"RestoringFramesToTheFrameCap", [] { return test::RestoringGif(kMaxGifFrames, 90); }, "32767 frames"},
+        HostileGif{"QuarterGibibyteFile", nullptr, "error: larger than 64 MiB; zntool reads pictures up to that size"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Written, HostileGifs,
+    ::testing::Values(
+        HostileGif{"SmallFramesOnAWideScreen", [] { return test::WrittenGif(1920, 1080, 200, 64, 64, true); }, "200 frames"},
+        HostileGif{"FullFramesOnAWideScreen", [] { return test::WrittenGif(1920, 1080, 40, 1920, 1080, false); },
+                   "40 frames"},
+        HostileGif{"SmallFramesToTheFrameCap", [] { return test::WrittenGif(64, 64, kMaxGifFrames, 16, 16, true); },
+                 "32767 frames"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -43,10 +43,12 @@ using test::GifBuilder;
 using test::GifImage;
 using test::GifRect;
 
-std::vector<IconImage> Compose(const std::vector<uint8_t>& gif, GifSummary* summary = nullptr) {
+std::vector<IconImage> Compose(const std::vector<uint8_t>& gif, GifSummary* summary = nullptr,
+                               ImageTarget::Size size = ImageTarget::Size::Stored) {
     std::vector<IconImage> frames;
     ReadBudget budget;
-    const GifSummary s = ComposeGif(gif, budget, [&](const IconImage& screen, int) { frames.push_back(screen); });
+    ImageTarget target(size);
+    const GifSummary s = ComposeGif(gif, target, budget, [&](const IconImage& image, int) { frames.push_back(image); });
     if (summary) *summary = s;
     return frames;
 }
@@ -94,6 +96,7 @@ GifImage Frame(int left, int top, int width, int height, int disposal, int trans
     return image;
 }
 
+// A 16×16 frame composed alone is the whole screen's, sampled.
 // Where a first frame covers only part of the screen, viewers leave the
 // rest transparent; ImageMagick does so only when that frame declares a
 // transparent colour, so these first frames do.
@@ -127,8 +130,13 @@ TEST(GifImage, ComposesFramesAsImageMagickCoalesces) {
         const std::vector<uint8_t> gif = builder.bytes();
         const std::vector<IconImage> ours = Compose(gif);
         const std::vector<IconImage> theirs = Coalesce(gif, ours.at(0).width, ours.at(0).height);
+        const std::vector<IconImage> sampled = Compose(gif, nullptr, ImageTarget::Size::Frame);
         ASSERT_EQ(ours.size(), theirs.size()) << name;
-        for (size_t f = 0; f < ours.size(); ++f) EXPECT_EQ(Differing(ours[f], theirs[f]), 0) << name << ", frame " << f;
+        ASSERT_EQ(ours.size(), sampled.size()) << name;
+        for (size_t f = 0; f < ours.size(); ++f) {
+            EXPECT_EQ(Differing(ours[f], theirs[f]), 0) << name << ", frame " << f;
+            EXPECT_EQ(ScaleToFrame(ours[f]), sampled[f]) << name << ", frame " << f;
+        }
     }
 }
 
@@ -142,22 +150,26 @@ TEST(GifImage, HoldsTheScreenAndOneSavedAreaWhateverTheFrameCount) {
     g_peak = base;
     int frames = 0;
     ReadBudget budget;
-    ComposeGif(gif, budget, [&](const IconImage&, int) { ++frames; });
+    ImageTarget screen(ImageTarget::Size::Stored);
+    ComposeGif(gif, screen, budget, [&](const IconImage&, int) { ++frames; });
     EXPECT_EQ(frames, 40);
     EXPECT_LE(g_peak - base, 2 * screenBytes + (size_t(64) << 10));
+    // Both held on the budget while alive, the saved area no longer.
+    EXPECT_EQ(budget.mostHeld(), 2 * screenBytes);
+    EXPECT_EQ(budget.held(), screenBytes);
 }
 
-// The screen once; then a frame's header and its own pixels, each decoded,
-// drawn, saved and restored, and a code at most for each.
-TEST(GifImage, ChargesTheScreenOnceAndEachFrameItsOwnPixels) {
-    GifBuilder builder(256, 256, kGlobal);
-    for (int f = 0; f < 100; ++f) builder.image(Frame(f, f, 8, 8, DISPOSE_PREVIOUS));
-    const std::vector<uint8_t> gif = builder.bytes();
-    ReadBudget budget;
-    ComposeGif(gif, budget, [](const IconImage&, int) {});
-    const uint64_t least = gif.size() + (256 * 256 + 100 * 4 * 64) * ReadBudget::kPixel + 100 * 4096;
-    EXPECT_GE(budget.spent(), least);
-    EXPECT_LE(budget.spent(), least + 100 * 64);
+// A frame costs what it touches: as much on the largest screen as on a small one.
+TEST(GifImage, AFrameCostsTheSameWhateverTheScreen) {
+    const auto spent = [](int side, int frames) {
+        GifBuilder builder(side, side, kGlobal);
+        for (int f = 0; f < frames; ++f) builder.image(Frame(f, 2 * f, 9, 7, f % 4));
+        ReadBudget budget;
+        ImageTarget screen(ImageTarget::Size::Stored);
+        ComposeGif(builder.bytes(), screen, budget, [](const IconImage&, int) {});
+        return budget.spent();
+    };
+    EXPECT_EQ(spent(4096, 60) - spent(4096, 30), spent(128, 60) - spent(128, 30));
 }
 
 TEST(GifImage, KeepsTheCommentsUpToAFieldsLength) {

@@ -708,9 +708,8 @@ TEST_F(ZntoolTest, GifAndPngStripsComeBackAsTheSameFrames) {
 TEST_F(ZntoolTest, UnreadablePicturesAreNamedAndLeaveNoOutput) {
     const std::vector<Rgb> colours{{0, 0, 0}, {255, 0, 0}};
     const auto dot = test::GifRect(0, 0, 1, 1, [](int, int) { return 1; });
-    test::GifBuilder manyFrames(1, 1, colours), manyPixels(4096, 4096, colours);
+    test::GifBuilder manyFrames(1, 1, colours);
     for (int i = 0; i <= 32767; ++i) manyFrames.image(dot);
-    for (int i = 0; i < 17; ++i) manyPixels.image(dot);
     const auto checks = test::GifRect(0, 0, 8, 8, [](int x, int y) { return (x ^ y) & 1; });
     std::vector<uint8_t> truncated = test::GifBuilder(8, 8, colours).image(checks).bytes(), damaged = truncated;
     truncated.resize(truncated.size() - 6);
@@ -721,7 +720,6 @@ TEST_F(ZntoolTest, UnreadablePicturesAreNamedAndLeaveNoOutput) {
         {"wide.gif", test::GifBuilder(4097, 16, colours).image(dot).bytes(),
          "the GIF's logical screen is 4097×16 pixels; at most 4096×4096 are read"},
         {"frames.gif", manyFrames.bytes(), "the GIF has more than 32767 frames"},
-        {"pixels.gif", manyPixels.bytes(), "the GIF's frames come to more than 256 M pixels"},
         {"cut.gif", truncated, "the GIF ends early, in frame 1"},
         {"lzw.gif", damaged, "damaged GIF, in frame 1: Image is defective, decoding aborted"},
         {"text.png", {'h', 'e', 'l', 'l', 'o'}, "not a PNG file"},
