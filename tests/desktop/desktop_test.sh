@@ -4,22 +4,56 @@
 # Usage: desktop_test.sh CHECK BUILD_DIR SOURCE_DIR SAMPLES_PROGRAM
 set -euo pipefail
 check=$1 build=$2 source=$3 samples=$4
-# Opening from the menu entry needs a real X server; a virtual one here.
-if [ "$check" = launch ] && [ -z "${ZINTRA_IN_XVFB:-}" ]; then
+# Opening from the menu entry and the file managers and viewers need a real
+# X server; a virtual one here.
+if [[ $check =~ ^(launch|thunar|kde)$ ]] && [ -z "${ZINTRA_IN_XVFB:-}" ]; then
   command -v xvfb-run >/dev/null || { echo "missing xvfb-run (tools/setup installs it)"; [ -n "${CI:-}" ] && exit 1 || exit 77; }
-  ZINTRA_IN_XVFB=1 exec timeout 120 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@" </dev/null
+  ZINTRA_IN_XVFB=1 exec timeout 240 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@" </dev/null
 fi
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+started=()  # what a check starts, ended with it
+trap 'kill "${started[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
 prefix=$work/usr share=$work/usr/share files=$work/files
 cmake --install "$build" --prefix "$prefix" >/dev/null
 "$samples" "$files"
 # Only the fresh install and the system: no user settings of this machine.
-export HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/config
+export HOME=$work/home XDG_DATA_HOME=$work/home/data XDG_CONFIG_HOME=$work/home/config XDG_CACHE_HOME=$work/home/cache
 export XDG_DATA_DIRS=$share:/usr/share XDG_CONFIG_DIRS=$work/home/xdg
 status=0
 fail() { echo "FAIL: $*" >&2; status=1; }
 expect() { [ "$2" = "$3" ] || fail "$1: expected '$3', got '$2'"; }
+# Skips a check whose programs are missing, except in CI, which has them all.
+require() {
+  local missing=() p
+  for p; do type -P "$p" >/dev/null || missing+=("$p"); done
+  [ ${#missing[@]} = 0 ] && return
+  echo "missing ${missing[*]} (tools/setup test installs it)"
+  [ -n "${CI:-}" ] && exit 1 || exit 77
+}
+# A session bus of the check's own that starts no services: a call reaches
+# none of the machine's, and no daemon outlives the check.
+private_bus() {
+  echo "<busconfig><type>session</type><listen>unix:tmpdir=$work</listen><auth>EXTERNAL</auth>
+    <policy context='default'><allow send_destination='*'/><allow receive_sender='*'/><allow own='*'/></policy>
+    </busconfig>" >"$work/bus.conf"
+  mapfile -t bus < <(dbus-daemon --config-file="$work/bus.conf" --fork --print-address=1 --print-pid=1)
+  export DBUS_SESSION_BUS_ADDRESS=${bus[0]}
+  started+=("${bus[1]}")
+}
+# The system's gdk-pixbuf loaders and ours in one cache, as the package's trigger makes it.
+pixbuf_loaders() {
+  "$(pkg-config --variable=gdk_pixbuf_query_loaders gdk-pixbuf-2.0)" "$(pkg-config --variable=gdk_pixbuf_moduledir \
+    gdk-pixbuf-2.0)"/*.so "$(find "$prefix" -name libpixbufloader-zn.so)" >"$work/loaders.cache"
+  export GDK_PIXBUF_MODULE_FILE=$work/loaders.cache
+}
+# Where a thumbnail of the file URI $2 is cached in the size $1: named by the URI's MD5.
+cached() { echo "$XDG_CACHE_HOME/thumbnails/$1/$(printf %s "$2" | md5sum | cut -d' ' -f1).png"; }
+wait_for() { for _ in $(seq 600); do [ -s "$1" ] && return; sleep 0.1; done; return 1; }
+# How many pixels of the screen, captured once now, are exactly of each colour given.
+pixels() {
+  import -window root "$work/screen.png" || return
+  for c; do convert "$work/screen.png" -fill black +opaque "$c" -fill white -opaque "$c" -format '%[fx:round(mean*w*h)] ' info:; done
+}
 
 mime() {
   update-mime-database "$share/mime"
@@ -115,14 +149,12 @@ manuals() {
 
 imageloaders() {
   update-mime-database "$share/mime"
-  local module plugin qt_frames expected=$files/rates.frames
-  module=$(find "$prefix" -name libpixbufloader-zn.so) plugin=$(find "$prefix" -name libqzn.so)
+  local plugin qt_frames expected=$files/rates.frames
+  plugin=$(find "$prefix" -path '*/qt6/*' -name libqzn.so)
   qt_frames=$(dirname "$samples")/desktop_qt_frames
-  # The system's loaders and ours in one cache, as the package's trigger
-  # makes it; Qt's plugins from the install as well as the system's.
-  "$(pkg-config --variable=gdk_pixbuf_query_loaders gdk-pixbuf-2.0)" \
-    "$(pkg-config --variable=gdk_pixbuf_moduledir gdk-pixbuf-2.0)"/*.so "$module" >"$work/loaders.cache"
-  export GDK_PIXBUF_MODULE_FILE=$work/loaders.cache QT_PLUGIN_PATH=${plugin%/imageformats/*} QT_QPA_PLATFORM=offscreen
+  # Qt's plugins from the install as well as the system's.
+  pixbuf_loaders
+  export QT_PLUGIN_PATH=${plugin%/imageformats/*} QT_QPA_PLATFORM=offscreen
   pixbuf_frames() { /usr/bin/python3 "$source/tests/desktop/pixbuf_frames.py" "$@"; }
   # GTK viewers: a compressed file is known by its name, as GIO types it.
   pixbuf_frames "$files/rates.zn" | diff "$expected" - || fail "gdk-pixbuf gave other frames"
@@ -170,6 +202,10 @@ first_frame() {
   expect "$1: size" "$(identify -format '%w %h' "$1" 2>&1)" "$2 $2"
   expect "$1: opaque pixel" "$(convert "$1" -format "%[hex:p{$scale,$scale}]" info:)" FF0000FF
   expect "$1: clear pixel" "$(convert "$1" -format "%[fx:p{$((scale - 1)),$((scale - 1))}.a]" info:)" 0
+  # Every pixel one of the frame's two colours, in squares of whole pixels.
+  expect "$1: colours" "$(convert "$1" -format %k info:)" 2
+  expect "$1: pixels off the squares" "$(convert "$1" -sample 16x16 -sample "$2x$2" png:- |
+    compare -metric AE "$1" - null: 2>&1)" 0
 }
 
 held_output() {
@@ -183,37 +219,73 @@ held_output() {
   first_frame "$work/read.png" 128
 }
 
-tumbler() {
+# Tumbler on a private bus as Thunar meets it: the system's tumbler.rc and
+# our gdk-pixbuf loader beside the system's; it finds the installed
+# thumbnailer entry through XDG_DATA_DIRS and its program through PATH.
+tumblerd_up() {
   local daemon
   daemon=$(compgen -G '/usr/lib/*/tumbler-1/tumblerd' | head -n 1 || true)
-  if [ -z "$daemon" ] || ! command -v dbus-daemon >/dev/null; then
-    echo "missing tumblerd or dbus-daemon (tools/setup test installs them)"
-    [ -n "${CI:-}" ] && exit 1 || exit 77
-  fi
-  # A private session bus; tumbler finds the installed thumbnailer entry
-  # through XDG_DATA_DIRS and its program through PATH.
-  mapfile -t bus < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
-  export DBUS_SESSION_BUS_ADDRESS=${bus[0]} XDG_CACHE_HOME=$work/home/cache
-  PATH=$prefix/bin:$PATH "$daemon" >"$work/tumbler.log" 2>&1 &
-  tumblerd=$!
-  trap 'kill "$tumblerd" "${bus[1]}" 2>/dev/null; rm -rf "$work"' EXIT
-  local service=(--session --dest org.freedesktop.thumbnails.Thumbnailer1
-                 --object-path /org/freedesktop/thumbnails/Thumbnailer1)
-  local method=org.freedesktop.thumbnails.Thumbnailer1
-  # Asked only once ours owns the name: a call before that would have the
-  # bus start the system's own tumblerd, which takes the names from ours.
+  require "${daemon:-tumblerd}" dbus-daemon
+  update-mime-database "$share/mime"
+  private_bus
+  pixbuf_loaders
+  XDG_CONFIG_DIRS=/etc/xdg PATH=$prefix/bin:$PATH "$daemon" >"$work/tumbler.log" 2>&1 &
+  started+=($!)
+  # Asked only once it owns the name.
   for _ in $(seq 100); do
     gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-      --method org.freedesktop.DBus.NameHasOwner $method 2>/dev/null | grep -q true && break
+      --method org.freedesktop.DBus.NameHasOwner org.freedesktop.thumbnails.Thumbnailer1 2>/dev/null | grep -q true && break
     sleep 0.1
   done
-  local uri="file://$files/walk%20one.zn"
-  gdbus call "${service[@]}" --method $method.Queue "['$uri']" "['application/x-zintra-animation']" \
-    normal default 0 >/dev/null || { cat "$work/tumbler.log"; echo "tumblerd does not answer"; exit 77; }
-  # The thumbnail lands in the cache under the MD5 of the file's URI.
-  local thumbnail=$XDG_CACHE_HOME/thumbnails/normal/$(printf %s "$uri" | md5sum | cut -d' ' -f1).png
-  for _ in $(seq 200); do [ -s "$thumbnail" ] && break; sleep 0.1; done
-  [ -s "$thumbnail" ] || { cat "$work/tumbler.log"; fail "tumbler made no thumbnail"; return; }
+}
+
+tumbler() {
+  tumblerd_up
+  local service=(--session --dest org.freedesktop.thumbnails.Thumbnailer1
+                 --object-path /org/freedesktop/thumbnails/Thumbnailer1)
+  local method=org.freedesktop.thumbnails.Thumbnailer1 uri="file://$files/walk%20one.zn" size
+  # Made by our thumbnailer, not by tumbler's gdk-pixbuf one, which keeps 16 pixels.
+  for size in normal:128 large:256; do
+    gdbus call "${service[@]}" --method $method.Queue "['$uri']" "['application/x-zintra-animation']" \
+      "${size%:*}" default 0 >/dev/null || { cat "$work/tumbler.log"; echo "tumblerd does not answer"; exit 77; }
+    wait_for "$(cached "${size%:*}" "$uri")" || { cat "$work/tumbler.log"; fail "tumbler made no thumbnail"; return; }
+    first_frame "$(cached "${size%:*}" "$uri")" "${size#*:}"
+  done
+}
+
+thunar() {
+  require thunar
+  tumblerd_up
+  command thunar "$files" >"$work/thunar.log" 2>&1 &
+  started+=($!)
+  local thumbnail
+  thumbnail=$(cached normal "file://$files/walk%20one.zn")
+  wait_for "$thumbnail" || { cat "$work/thunar.log"; fail "Thunar had no thumbnail made"; return; }
+  first_frame "$thumbnail" 128
+}
+
+# Gwenview and Dolphin with the installed file type and Qt 5 plugins.
+kde() {
+  require gwenview dolphin
+  update-mime-database "$share/mime"
+  private_bus
+  local plugin thumbnail red=0 blue=0
+  plugin=$(find "$prefix" -path '*/qt5/*' -name libqzn.so)
+  export QT_PLUGIN_PATH=${plugin%/imageformats/*} QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work/runtime
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+  # Gwenview plays the animation at 100 %: the red frame and the blue, each
+  # with the 255 opaque pixels around its clear corner.
+  gwenview "$files/walk one.zn" >"$work/kde.log" 2>&1 &
+  started+=($!)
+  for _ in $(seq 100); do
+    case "$(pixels '#FF0000' '#0000FF')" in "255 0 ") red=1 ;; "0 255 ") blue=1 ;; esac
+    [ $red$blue = 11 ] && break
+  done
+  expect "Gwenview showing its red and blue frames" $red$blue 11
+  dolphin "$files" >>"$work/kde.log" 2>&1 &
+  started+=($!)
+  thumbnail=$(cached normal "file://$files/walk%20one.zn")
+  wait_for "$thumbnail" || { cat "$work/kde.log"; fail "Dolphin made no thumbnail"; return; }
   first_frame "$thumbnail" 128
 }
 
