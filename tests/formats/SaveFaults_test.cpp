@@ -37,7 +37,7 @@
 #include "formats/FileBytes.h"
 #include "formats/OnExit.h"
 #include "formats/SafeSave.h"
-#include "formats/TemporaryFile.h"
+#include "formats/RecoveryCopy.h"
 #include "formats/ZNFile.h"
 
 namespace {
@@ -622,6 +622,50 @@ TEST_F(SaveFaults, TwoSavesIntoOneHardLinkedFileNeverMix) {
     EXPECT_EQ(mixed, 0);
 }
 
+// A program that may only read the file can hold a lock on it for as long
+// as it has it open: an in-place save tries for its stated wait, then
+// gives up and leaves the file whole. A save that waited for ever is
+// stopped by the alarm, so a late one is told from a hung one.
+TEST_F(SaveFaults, AFileAReaderHoldsALockOnIsLeftWholeWithinSeconds) {
+    const std::string target = folderWithTarget("held");
+    fs::create_hard_link(target, path("held/other.zn"));
+    const Bytes before = Contents(target);
+    const Fd reader(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+    struct flock shared{};
+    shared.l_type = F_RDLCK;
+    ASSERT_EQ(::fcntl(reader.get(), F_SETLK, &shared), 0);
+
+    const auto start = Clock::now();
+    const std::string outcome = InChild([&] {
+        ::alarm(60);
+        return SaveOutcome(target, Document("new", 3, 2));
+    });
+    EXPECT_GE(Clock::now() - start, kSaveLockWait) << "it gave up before its time";
+    EXPECT_EQ(outcome, "EWriteError: The file is in use by another program and was left as it was: " + target);
+    EXPECT_EQ(Contents(target), before);
+    EXPECT_EQ(Names(path("held")), (std::vector<std::string>{"other.zn", "target.zn"}));
+}
+
+// A shared folder's other files are their owners' business: root removes
+// neither another user's leftover nor another user's copy of the file.
+TEST_F(SaveFaults, RootRemovesNoOtherUsersFile) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant files of another user";
+    const std::string target = folderWithTarget("shared");
+    fs::create_hard_link(target, path("shared/other.zn"));
+    const FileIdentity file = *IdentityOf(Fd(::open(path("shared").c_str(), O_RDONLY)).get(), "target.zn");
+    const std::vector<std::string> others{RecoveryCopyName(file, 2, "target.zn"), ".zintra-save-other1"};
+    const std::string mine = RecoveryCopyName(file, 1, "target.zn");
+    for (const std::string& name : {mine, others[0], others[1]}) {
+        std::ofstream(path("shared/") + name) << "left";
+        fs::last_write_time(path("shared/") + name, fs::file_time_type::clock::now() - std::chrono::hours(2));
+    }
+    for (const std::string& name : others) ASSERT_EQ(::chown(path("shared/" + name).c_str(), kNobody, kNobody), 0);
+
+    const SaveResult result = WriteFileAtomically(target, EncodeZNFile(Document("new", 3, 2)));
+    EXPECT_EQ(result.removedCopies, std::vector<std::string>{path("shared/" + mine)});
+    EXPECT_EQ(Names(path("shared")), (std::vector<std::string>{others[0], others[1], "other.zn", "target.zn"}));
+}
+
 // --- A killed save ------------------------------------------------------------
 
 // Makes O_TMPFILE fail in this process as it does on a file system without
@@ -817,8 +861,11 @@ TEST_F(SaveFaults, ARewriteInPlaceKilledAtItsFirstWriteLeavesTheNewBytesWholeBes
         ASSERT_EQ(copies.size(), 1u);
         EXPECT_EQ(Contents(path("torn/" + copies[0])), after);
         EXPECT_EQ(fs::hard_link_count(target), 2u);
-        fs::remove(path("torn/" + copies[0]));
-        WriteFileAtomically(target, before);
+        // The file's copy is found from its name, and the next good save removes it.
+        const std::vector<std::string> copy{path("torn/" + copies[0])};
+        EXPECT_EQ(FindRecoveryCopies(target), copy);
+        EXPECT_EQ(WriteFileAtomically(target, before).removedCopies, copy);
+        EXPECT_EQ(Names(path("torn")), (std::vector<std::string>{"other.zn", "target.zn"}));
     }
 #endif
 }
