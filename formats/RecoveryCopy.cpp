@@ -1,8 +1,8 @@
 #include "formats/RecoveryCopy.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
+#include <string_view>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,19 +66,6 @@ std::string RecoveryCopyName(const FileIdentity& file, int slot, const std::stri
     char key[32];
     std::snprintf(key, sizeof key, "%llx-%d", static_cast<unsigned long long>(file.inode), slot);
     return std::string(kRecoveryPrefix) + key + ShortExtension(fileName);
-}
-
-bool IsRecoveryName(std::string_view name) {
-    if (!name.starts_with(kRecoveryPrefix)) return false;
-    name.remove_prefix(kRecoveryPrefix.size());
-    const size_t dash = name.find('-');
-    if (dash == 0 || dash == std::string_view::npos ||
-        !std::all_of(name.begin(), name.begin() + dash, [](char c) { return std::isxdigit(uint8_t(c)); }))
-        return false;
-    const std::string_view slot = name.substr(dash + 1, 1);
-    const std::string_view extension = name.substr(dash + 2);
-    return slot.size() == 1 && slot[0] >= '1' && slot[0] < char('1' + kRecoverySlots) &&
-           (extension.empty() || ShortExtension(std::string(extension)) == extension);
 }
 
 std::vector<std::string> RemoveRecoveryCopies(int folder, const std::string& fileName, const FileIdentity& file) {

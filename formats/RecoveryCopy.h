@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -30,8 +29,6 @@ std::optional<FileIdentity> IdentityOf(int folder, const std::string& name);
 // ending in fileName's extension where it has a short one, so that the
 // copy opens as what it holds.
 std::string RecoveryCopyName(const FileIdentity& file, int slot, const std::string& fileName);
-// Whether name is that of a recovery copy of any file.
-bool IsRecoveryName(std::string_view name);
 
 // Removes the copies of the file named fileName with this identity from
 // the open folder, those the saving user owns (root too), and returns the
