@@ -795,11 +795,14 @@ struct KillPoint {
     dev_t device;
     ino_t inode;
     double share;  // of that write's bytes that land first
+    bool dies;     // else the disk fails: every later write into the file does
 };
 KillPoint g_killPoint;
+bool g_diskFailed = false;
 
 // Makes each pwrite trapped by the filter, through pwritev, which passes;
-// at the kill point a share of it lands, then the process is killed.
+// at the kill point a share of it lands, then the process is killed or
+// the disk fails.
 void WriteOrDie(int, siginfo_t*, void* context) {
     greg_t* regs = static_cast<ucontext_t*>(context)->uc_mcontext.gregs;
     const int fd = int(regs[REG_RDI]);
@@ -807,18 +810,25 @@ void WriteOrDie(int, siginfo_t*, void* context) {
     const off_t offset = off_t(regs[REG_R10]);
     struct stat info{};
     if (::fstat(fd, &info) == 0 && info.st_dev == g_killPoint.device && info.st_ino == g_killPoint.inode) {
+        if (g_diskFailed) {
+            regs[REG_RAX] = -EIO;
+            return;
+        }
         data.iov_len = size_t(double(data.iov_len) * g_killPoint.share);
-        ::pwritev(fd, &data, 1, offset);
-        ::kill(::getpid(), SIGKILL);
+        if (g_killPoint.dies) {
+            ::pwritev(fd, &data, 1, offset);
+            ::kill(::getpid(), SIGKILL);
+        }
+        g_diskFailed = true;
     }
     const ssize_t n = ::pwritev(fd, &data, 1, offset);
     regs[REG_RAX] = n < 0 ? -errno : n;
 }
 
-bool KillAtFirstWriteInto(const std::string& file, double share) {
+bool KillAtFirstWriteInto(const std::string& file, double share, bool dies = true) {
     struct stat info{};
     if (::stat(file.c_str(), &info) != 0) return false;
-    g_killPoint = {info.st_dev, info.st_ino, share};
+    g_killPoint = {info.st_dev, info.st_ino, share, dies};
     struct sigaction action{};
     action.sa_sigaction = WriteOrDie;
     action.sa_flags = SA_SIGINFO;
@@ -866,6 +876,27 @@ TEST_F(SaveFaults, ARewriteInPlaceKilledAtItsFirstWriteLeavesTheNewBytesWholeBes
         EXPECT_EQ(WriteFileAtomically(target, before).removedCopies, copies);
         EXPECT_EQ(Names(path("torn")), (std::vector<std::string>{"other.zn", "target.zn"}));
     }
+#endif
+}
+
+// A disk that fails part-way through the rewrite and then refuses the old
+// bytes too leaves the file torn: the message says so and names the copy
+// that holds the new bytes whole.
+TEST_F(SaveFaults, ARewriteThatCannotPutTheOldBytesBackNamesItsRecoveryCopy) {
+#if !defined(__x86_64__)
+    GTEST_SKIP() << "the failing disk reads x86-64 registers";
+#else
+    const std::string target = folderWithTarget("failing");
+    fs::create_hard_link(target, path("failing/other.zn"));
+    const Bytes after = EncodeZNFile(Document("new", 200, 5));
+    const std::string outcome = InChild([&] {
+        return KillAtFirstWriteInto(target, 0.5, false) ? SaveOutcome(target, after) : "no filter";
+    });
+    const std::vector<std::string> copies = FindRecoveryCopies(target);
+    ASSERT_EQ(copies.size(), 1u) << outcome;
+    EXPECT_EQ(outcome, "EWriteError: " + std::string(std::strerror(EIO)) + ": " + target +
+                           ". The file may be damaged; its new content is whole in " + copies[0]);
+    EXPECT_EQ(Contents(copies[0]), after);
 #endif
 }
 
