@@ -45,8 +45,8 @@ std::vector<Copy> CopiesOf(int folder, const std::string& fileName, const FileId
         struct statx info{};
         if (::statx(folder, name.c_str(), AT_SYMLINK_NOFOLLOW, kCopyFacts, &info) != 0 || !S_ISREG(info.stx_mode))
             continue;
-        if (file.born && (info.stx_mask & STATX_BTIME) && Time(info.stx_btime.tv_sec, info.stx_btime.tv_nsec) < *file.born)
-            continue;
+        const Time born(info.stx_btime.tv_sec, info.stx_btime.tv_nsec);
+        if (file.born && (info.stx_mask & STATX_BTIME) && born < *file.born) continue;
         copies.push_back({std::move(name), info.stx_uid, Time(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec)});
     }
     return copies;
@@ -72,7 +72,8 @@ std::vector<std::string> RemoveRecoveryCopies(int folder, const std::string& fil
     std::vector<std::string> removed;
     const uid_t self = ::geteuid();
     for (Copy& copy : CopiesOf(folder, fileName, file))
-        if (copy.owner == self && ::unlinkat(folder, copy.name.c_str(), 0) == 0) removed.push_back(std::move(copy.name));
+        if (copy.owner == self && ::unlinkat(folder, copy.name.c_str(), 0) == 0)
+            removed.push_back(std::move(copy.name));
     return removed;
 }
 
@@ -81,7 +82,8 @@ std::vector<std::string> FindRecoveryCopies(const std::string& path) {
         const SaveTarget target = FindTarget(path);
         if (!target.identity || !S_ISREG(target.existing->st_mode)) return {};
         std::vector<Copy> copies = CopiesOf(target.folder.get(), target.name, *target.identity);
-        std::stable_sort(copies.begin(), copies.end(), [](const Copy& a, const Copy& b) { return a.modified > b.modified; });
+        std::stable_sort(copies.begin(), copies.end(),
+                         [](const Copy& a, const Copy& b) { return a.modified > b.modified; });
         std::vector<std::string> paths;
         for (const Copy& copy : copies) paths.push_back(Beside(target.realPath, copy.name));
         return paths;

@@ -43,5 +43,6 @@ void WriteOutput(const std::string& output, const std::function<std::vector<uint
     }
     for (const std::string& copy : result.removedCopies)
         Note(output, "removed the recovery copy " + DisplayName(copy) + ", which an earlier save cut short had left");
-    if (!result.keptCopy.empty()) Note(output, "saved, but its recovery copy " + DisplayName(result.keptCopy) + " could not be removed");
+    if (!result.keptCopy.empty())
+        Note(output, "saved, but its recovery copy " + DisplayName(result.keptCopy) + " could not be removed");
 }
