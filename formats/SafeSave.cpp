@@ -1,73 +1,41 @@
-// A save replaces the file where it can: the new bytes reach the disk in a
-// temporary file that is then renamed over the old one, so a failure or a
-// crash leaves the old file or the whole new one. Two kinds of file cannot
-// be replaced without loss and are rewritten in place: one with other hard
-// links (a new file would take only one of its names) and a writable one in
-// a folder that takes no new file. Every step names the file relative to
-// its open folder, so a path as long as the system allows loses nothing.
+// Carrying out a save's plan (formats/SavePlan.h), one step at a time.
 #include "formats/SafeSave.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <thread>
 #include <vector>
 
 #include "formats/Errors.h"
-#include "formats/Fd.h"
-#include "formats/FilePath.h"
-#include "formats/TemporaryFile.h"
 
 namespace {
 
-constexpr int kMaxLinks = 40;  // as many as the kernel follows in one path
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-constexpr const char* kNotRegular = "not a regular file";
+using Clock = std::chrono::steady_clock;
 
-// A file named by its entry in an open folder.
-struct Place {
-    Fd folder;
-    std::string name;
-};
-
-[[noreturn]] void FailCreate(const std::string& path, const std::string& cause) {
-    throw EFCreateError(messages::CannotCreate(path), cause);
+[[noreturn]] void FailCreate(const std::string& path, int error) {
+    throw EFCreateError(messages::CannotCreate(path), std::strerror(error));
 }
-[[noreturn]] void FailCreate(const std::string& path, int error) { FailCreate(path, std::strerror(error)); }
 
 [[noreturn]] void FailWrite(const std::string& path, int error) {
     throw EWriteError(std::string(std::strerror(error)) + ": " + path, std::strerror(error));
 }
 
-// The folder is opened last, so errno still tells why it could not be.
-Place PlaceOf(int from, const std::string& path) {
-    Place place{Fd(), NameOf(path)};
-    place.folder.reset(::openat(from, FolderOf(path).c_str(), kFolderFlags));
-    return place;
+[[noreturn]] void FailInUse(const std::string& path) {
+    throw EWriteError("The file is in use by another program and was left as it was: " + path,
+                      "in use by another program, which holds a lock on it; left as it was");
 }
 
-// The file a chain of symbolic links ends at, which need not exist yet; a
-// relative link is read from the folder that holds it.
-Place FollowLinks(const std::string& path) {
-    Place place = PlaceOf(AT_FDCWD, path);
-    for (int links = 0;; ++links) {
-        if (!place.folder.valid()) FailCreate(path, errno);
-        if (place.name.empty() || place.name == "." || place.name == "..")
-            FailCreate(path, path.empty() ? ENOENT : EISDIR);
-        struct stat info{};
-        if (::fstatat(place.folder.get(), place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISLNK(info.st_mode))
-            return place;
-        if (links == kMaxLinks) FailCreate(path, ELOOP);
-        char text[PATH_MAX];
-        const ssize_t n = ::readlinkat(place.folder.get(), place.name.c_str(), text, sizeof text);
-        if (n < 0) FailCreate(path, errno);
-        if (n == 0 || size_t(n) >= sizeof text) FailCreate(path, ENAMETOOLONG);
-        place = PlaceOf(place.folder.get(), std::string(text, size_t(n)));
-    }
+// A rewrite that failed and could not put the old bytes back: say so, and
+// where the new ones are whole if a copy holds them.
+[[noreturn]] void FailTorn(const std::string& path, int error, const std::string& copy) {
+    const std::string reason = std::strerror(error);
+    const std::string where = copy.empty() ? "" : "; its new content is whole in " + copy;
+    throw EWriteError(reason + ": " + path + ". The file may be damaged" + where,
+                      reason + "; the file may be damaged" + where);
 }
 
 // Writes bytes at offset, leaving in done how many were written. Returns 0
@@ -102,6 +70,41 @@ void KeepOwnerAndMode(int fd, const struct stat& old, const std::string& path) {
         FailCreate(path, errno);
 }
 
+void ReplaceFile(SavePlan& plan, std::span<const uint8_t> bytes) {
+    const SaveTarget& target = plan.target;
+    TemporaryFile& file = plan.file;
+    if (target.existing) KeepOwnerAndMode(file.fd(), *target.existing, target.path);
+    size_t done = 0;
+    if (const int error = WriteAt(file.fd(), bytes, 0, done)) FailWrite(target.path, error);
+    // The data must be on disk before the name points at it.
+    if (::fsync(file.fd()) != 0) FailWrite(target.path, errno);
+    if (!file.Replace(target.name)) FailCreate(target.path, errno);
+    ::fsync(target.folder.get());
+}
+
+constexpr int kTimedOut = -1;
+
+// Locks the whole file. Another save into the same file waits for this
+// one, so the two never mix; but a program may hold a lock for as long as
+// it has the file open, so the lock is tried without blocking, in short
+// steps, for kSaveLockWait at most. Returns 0, kTimedOut or the error.
+int LockWithin(int fd) {
+    const auto deadline = Clock::now() + kSaveLockWait;
+    auto pause = std::chrono::milliseconds(5);
+    for (;;) {
+        struct flock whole{};
+        whole.l_type = F_WRLCK;
+        whole.l_whence = SEEK_SET;
+        if (::fcntl(fd, F_OFD_SETLK, &whole) == 0) return 0;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EACCES) return errno;
+        const auto left = deadline - Clock::now();
+        if (left <= Clock::duration::zero()) return kTimedOut;
+        std::this_thread::sleep_for(std::min<Clock::duration>(pause, left));
+        pause = std::min(pause * 2, std::chrono::milliseconds(100));
+    }
+}
+
 // Sets the space for a file growing from size to length aside before
 // anything is overwritten. Returns 0 or the error (ENOSPC when it is not
 // there); where the file system cannot set space aside, the free space is
@@ -124,40 +127,60 @@ bool Unreserve(int fd, size_t size, size_t length) {
     return shortened;
 }
 
+// Names the flushed copy after the file, in the first slot no earlier
+// copy holds. False when every slot is taken: those copies stay for the
+// user, and this save goes on without one.
+bool NameCopy(TemporaryFile& copy, const SaveTarget& target, const struct stat& file) {
+    for (int slot = 1; slot <= kRecoverySlots; ++slot) {
+        if (copy.TakeName(RecoveryCopyName(FileIdentity{file.st_ino, std::nullopt}, slot, target.name))) return true;
+        if (errno != EEXIST) FailCreate(target.path, errno);
+    }
+    return false;
+}
+
 // Rewrites the file itself, which keeps all its names and its owner.
-// Another save into the same file waits for this one, so the two never
-// mix. Where the folder takes a new file, the new bytes are first flushed
-// to a recovery copy beside it, so a kill while the file is rewritten
-// leaves them whole; the copy gives its space up where the disk cannot
-// hold it and the file's growth both. The old bytes the write covers are
-// kept in memory (no more than the new bytes) and put back if it fails.
-void RewriteInPlace(const Place& target, std::span<const uint8_t> bytes, TemporaryFile* copy,
-                    const std::string& path) {
+// Returns the strategy as carried out: without a copy where none could be
+// kept.
+SaveStrategy RewriteInPlace(SavePlan& plan, std::span<const uint8_t> bytes) {
+    const SaveTarget& target = plan.target;
+    const std::string& path = target.path;
+    TemporaryFile* copy = plan.strategy == SaveStrategy::RewriteWithCopy ? &plan.file : nullptr;
+
+    // 1. The file, locked, and its size once the lock is held: a save
+    // before this one may have changed it.
     Fd file(::openat(target.folder.get(), target.name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
     if (!file.valid()) FailCreate(path, errno);
-    struct flock whole{};
-    whole.l_type = F_WRLCK;
-    whole.l_whence = SEEK_SET;
-    while (::fcntl(file.get(), F_OFD_SETLKW, &whole) != 0)
-        if (errno != EINTR) FailWrite(path, errno);
-    // The size once the lock is held: a save before this one may have changed it.
+    if (const int error = LockWithin(file.get())) error == kTimedOut ? FailInUse(path) : FailWrite(path, error);
     struct stat info{};
     if (::fstat(file.get(), &info) != 0) FailWrite(path, errno);
     const size_t size = size_t(info.st_size);
+
+    // 2. The old bytes the write will cover (no more than the new bytes),
+    // to put back if it fails.
     std::vector<uint8_t> old(std::min(size, bytes.size()));
     if (const int error = ReadAt(file.get(), old)) FailWrite(path, error);
 
+    // 3. The recovery copy, flushed whole before it is named, and named
+    // before the file is touched.
     size_t done = 0;
     if (copy) {
         if (const int error = WriteAt(copy->fd(), bytes, 0, done)) FailWrite(path, error);
         if (::fsync(copy->fd()) != 0) FailWrite(path, errno);
-        if (!copy->GiveName()) FailCreate(path, errno);
-        // Its name must outlast a crash as surely as the bytes it stands for.
-        ::fsync(target.folder.get());
+        if (NameCopy(*copy, target, info)) {
+            // Its name must outlast a crash as surely as the bytes it stands for.
+            ::fsync(target.folder.get());
+        } else {
+            copy->Discard();
+            copy = nullptr;
+        }
     }
+
+    // 4. The space the file grows by; the copy gives its own up where the
+    // disk cannot hold both.
     int error = Reserve(file.get(), size, bytes.size());
     if (error == ENOSPC && copy) {
         copy->Discard();
+        copy = nullptr;
         error = Reserve(file.get(), size, bytes.size());
     }
     if (error) {
@@ -165,7 +188,7 @@ void RewriteInPlace(const Place& target, std::span<const uint8_t> bytes, Tempora
         FailWrite(path, error);
     }
 
-    // The new bytes are flushed before the file is shortened, so the old
+    // 5. The new bytes, flushed before the file is shortened, so the old
     // bytes past them are never needed again.
     error = WriteAt(file.get(), bytes, 0, done);
     if (!error && ::fsync(file.get()) != 0) error = errno;
@@ -175,49 +198,38 @@ void RewriteInPlace(const Place& target, std::span<const uint8_t> bytes, Tempora
         bool putBack = WriteAt(file.get(), std::span(old).first(std::min(done, old.size())), 0, restored) == 0;
         putBack = Unreserve(file.get(), size, bytes.size()) && putBack;
         putBack = ::fsync(file.get()) == 0 && putBack;
+        if (putBack) FailWrite(path, error);
         // A file left torn keeps the copy of the new bytes beside it.
-        if (!putBack && copy) copy->Keep();
-        FailWrite(path, error);
+        const std::string kept = copy ? Beside(target.realPath, copy->name()) : "";
+        if (copy) copy->Keep();
+        FailTorn(path, error, kept);
     }
     if (bytes.size() < size && ::fsync(file.get()) != 0) FailWrite(path, errno);
+    return copy ? SaveStrategy::RewriteWithCopy : SaveStrategy::Rewrite;
 }
 
 }  // namespace
 
-void WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {
-    const Place target = FollowLinks(path);
-    const int folder = target.folder.get();
-    const char* name = target.name.c_str();
-    // A folder, a device, or a file the user marked read-only is not
-    // replaced: the rename below would succeed where writing it would not.
-    struct stat existing{};
-    const bool exists = ::fstatat(folder, name, &existing, AT_SYMLINK_NOFOLLOW) == 0;
-    if (!exists && errno != ENOENT) FailCreate(path, errno);
-    if (exists) {
-        if (S_ISDIR(existing.st_mode)) FailCreate(path, EISDIR);
-        if (!S_ISREG(existing.st_mode)) FailCreate(path, kNotRegular);
-        if ((existing.st_mode & 0222) == 0) FailCreate(path, EACCES);
-        if (::faccessat(folder, name, W_OK, 0) != 0) FailCreate(path, errno);
-    }
-
-    const bool linked = exists && existing.st_nlink > 1;
-    TemporaryFile temp(folder, linked ? TemporaryUse::Recovery : TemporaryUse::Replacement);
-    // Private until it has the old file's mode; a new file gets the umask's.
-    const bool made = temp.Open(exists ? 0600 : 0666);
-    const int notMade = made ? 0 : errno;
-    const bool folderLocked = notMade == EACCES || notMade == EPERM;
-
-    if (linked || (exists && folderLocked)) {
-        RewriteInPlace(target, bytes, made ? &temp : nullptr, path);
+SaveResult CarryOut(SavePlan& plan, std::span<const uint8_t> bytes) {
+    SaveResult result{plan.strategy, {}, {}};
+    const SaveTarget& target = plan.target;
+    if (plan.strategy == SaveStrategy::Replace) {
+        ReplaceFile(plan, bytes);
     } else {
-        if (!made) FailCreate(path, notMade);
-        if (exists) KeepOwnerAndMode(temp.fd(), existing, path);
-        size_t done = 0;
-        if (const int error = WriteAt(temp.fd(), bytes, 0, done)) FailWrite(path, error);
-        // The data must be on disk before the name points at it.
-        if (::fsync(temp.fd()) != 0) FailWrite(path, errno);
-        if (!temp.Replace(target.name)) FailCreate(path, errno);
-        ::fsync(folder);
+        result.strategy = RewriteInPlace(plan, bytes);
+        // 6. The rewrite is flushed: the copy has done its work.
+        const std::string copy = plan.file.name();
+        if (!plan.file.Discard()) result.keptCopy = Beside(target.realPath, copy);
     }
-    RemoveStaleTemporaryFiles(folder);
+    // The file is whole: what saves of it cut short left is no longer needed.
+    if (target.identity)
+        for (const std::string& name : RemoveRecoveryCopies(target.folder.get(), target.name, *target.identity))
+            result.removedCopies.push_back(Beside(target.realPath, name));
+    RemoveStaleTemporaryFiles(target.folder.get());
+    return result;
+}
+
+SaveResult WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {
+    SavePlan plan = PlanSave(path);
+    return CarryOut(plan, bytes);
 }

@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <string_view>
 #include <sys/stat.h>
 
 #include "formats/OnExit.h"
@@ -15,27 +16,27 @@ namespace {
 // Short and fixed, so they fit beside a file of any name, and recognisable,
 // so a leftover can be told from the user's own files.
 constexpr std::string_view kSavePrefix = ".zintra-save-";
-constexpr std::string_view kRecoveryPrefix = ".zintra-recovery-";
 constexpr size_t kRandomLength = 6;
 constexpr int kAttempts = 100;
 constexpr time_t kStaleSeconds = 60 * 60;
+// Entries of the folder a sweep reads at most: each of our names among
+// them costs a look at its owner and age, about 3 µs, whoever made it.
+constexpr int kSweepEntries = 256;
 
-std::string RandomName(std::string_view prefix) {
+std::string RandomName() {
     static constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     thread_local std::mt19937 random{std::random_device{}()};
     std::uniform_int_distribution<size_t> letter(0, kLetters.size() - 1);
-    std::string name(prefix);
+    std::string name(kSavePrefix);
     for (size_t i = 0; i < kRandomLength; ++i) name += kLetters[letter(random)];
     return name;
 }
 
-bool HasPrefix(std::string_view name, std::string_view prefix) {
-    return name.size() == prefix.size() + kRandomLength && name.starts_with(prefix);
+bool IsSaveName(std::string_view name) {
+    return name.size() == kSavePrefix.size() + kRandomLength && name.starts_with(kSavePrefix);
 }
 
 }  // namespace
-
-bool IsRecoveryName(std::string_view name) { return HasPrefix(name, kRecoveryPrefix); }
 
 bool TemporaryFile::Open(mode_t mode) {
     m_file.reset(::openat(m_folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
@@ -46,7 +47,7 @@ bool TemporaryFile::Open(mode_t mode) {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         // Even a recovery copy starts as a save's file: half written, it
         // must not pass for a copy to recover from.
-        std::string name = RandomName(kSavePrefix);
+        std::string name = RandomName();
         m_file.reset(::openat(m_folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
         if (m_file.valid()) {
             m_name = std::move(name);
@@ -57,40 +58,42 @@ bool TemporaryFile::Open(mode_t mode) {
     return false;
 }
 
-bool TemporaryFile::GiveName() {
-    const std::string_view prefix = m_use == TemporaryUse::Recovery ? kRecoveryPrefix : kSavePrefix;
-    if (HasPrefix(m_name, prefix)) return true;
-    // Linking by descriptor needs a privilege that linking through /proc does not.
-    const std::string self = "/proc/self/fd/" + std::to_string(m_file.get());
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        std::string name = RandomName(prefix);
-        const bool named =
-            m_name.empty()
-                ? ::linkat(AT_FDCWD, self.c_str(), m_folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-                      (errno == ENOENT && ::linkat(m_file.get(), "", m_folder, name.c_str(), AT_EMPTY_PATH) == 0)
-                : ::renameat2(m_folder, m_name.c_str(), m_folder, name.c_str(), RENAME_NOREPLACE) == 0 ||
-                      // where the file system cannot promise that, the random name does
-                      (errno == EINVAL && ::renameat(m_folder, m_name.c_str(), m_folder, name.c_str()) == 0);
-        if (named) {
-            m_name = std::move(name);
-            return true;
+bool TemporaryFile::TakeName(const std::string& name) {
+    bool named;
+    if (m_name.empty()) {
+        // Linking by descriptor needs a privilege that linking through /proc does not.
+        const std::string self = "/proc/self/fd/" + std::to_string(m_file.get());
+        named = ::linkat(AT_FDCWD, self.c_str(), m_folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+                (errno == ENOENT && ::linkat(m_file.get(), "", m_folder, name.c_str(), AT_EMPTY_PATH) == 0);
+    } else {
+        named = ::renameat2(m_folder, m_name.c_str(), m_folder, name.c_str(), RENAME_NOREPLACE) == 0;
+        // Where the file system cannot promise that, a link cannot replace either.
+        if (!named && errno == EINVAL && ::linkat(m_folder, m_name.c_str(), m_folder, name.c_str(), 0) == 0) {
+            ::unlinkat(m_folder, m_name.c_str(), 0);
+            named = true;
         }
-        if (errno != EEXIST) return false;
     }
-    return false;
+    if (named) m_name = name;
+    return named;
 }
 
 bool TemporaryFile::Replace(const std::string& name) {
-    if (!GiveName() || ::renameat(m_folder, m_name.c_str(), m_folder, name.c_str()) != 0) return false;
+    if (m_name.empty()) {
+        int attempt = 0;
+        while (!TakeName(RandomName()))
+            if (errno != EEXIST || ++attempt == kAttempts) return false;
+    }
+    if (::renameat(m_folder, m_name.c_str(), m_folder, name.c_str()) != 0) return false;
     m_name.clear();
     m_file.reset();
     return true;
 }
 
-void TemporaryFile::Discard() {
-    if (!m_name.empty()) ::unlinkat(m_folder, m_name.c_str(), 0);
+bool TemporaryFile::Discard() {
+    const bool removed = m_name.empty() || ::unlinkat(m_folder, m_name.c_str(), 0) == 0;
     m_name.clear();
     m_file.reset();
+    return removed;
 }
 
 void TemporaryFile::Keep() {
@@ -107,11 +110,14 @@ void RemoveStaleTemporaryFiles(int folder) {
     }
     const OnExit closeEntries([entries] { ::closedir(entries); });
     const time_t before = ::time(nullptr) - kStaleSeconds;
-    while (const dirent* entry = ::readdir(entries)) {
+    // Root too removes only its own: a shared folder's other files are
+    // their owners' business.
+    const uid_t self = ::geteuid();
+    const dirent* entry;
+    for (int read = 0; read < kSweepEntries && (entry = ::readdir(entries)); ++read) {
         struct stat info{};
-        if (HasPrefix(entry->d_name, kSavePrefix) &&
-            ::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
-            info.st_mtime < before)
+        if (IsSaveName(entry->d_name) && ::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(info.st_mode) && info.st_uid == self && info.st_mtime < before)
             ::unlinkat(folder, entry->d_name, 0);
     }
 }

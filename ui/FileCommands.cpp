@@ -2,20 +2,26 @@
 // file or an animated cursor, Save writes it as a ZN file. A file named on
 // the command line or dropped on the window opens as Open opens it.
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
+#include <exception>
+#include <thread>
 
 #include "core/AnimationLoader.h"
 #include "core/Canvas.h"
 #include "core/Conversion.h"
-#include "formats/OnExit.h"
 #include "core/DocumentFile.h"
+#include "formats/OnExit.h"
+#include "formats/RecoveryCopy.h"
+#include "formats/SafeSave.h"
 #include "formats/ZNFile.h"
 #include "ui/FileFilter.h"
 #include "ui/StatusBar.h"
@@ -25,8 +31,10 @@ namespace {
 
 const QString kBusyText = QStringLiteral("Shrinking and reducing colours - Please wait...");
 const QString kCannotOpen = QStringLiteral("Sorry, but I'm having trouble opening this file. Please try another");
+const QString kRecoveryOffer = QStringLiteral(
+    "\n\nA save of this file was cut short and left a recovery copy of it:\n%1\n\nOpen the recovery copy?");
 const QString kSaved = QStringLiteral("The ZN file was created successfully!");
-
+const QString kCopyKept = QStringLiteral("\n\nIts recovery copy could not be removed:\n%1");
 
 std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
@@ -47,6 +55,40 @@ bool AcceptAsCopy(QDropEvent& event) {
     return true;
 }
 
+// Keeps a window open while a save it started is under way.
+class CloseRefusal : public QObject {
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::Close) return false;
+        event->ignore();
+        return true;
+    }
+};
+
+// Saves on a thread of its own while this one goes on handling events, so
+// the window keeps painting while the save waits for the disk or for
+// another program to let go of the file; returns once the save is done,
+// throwing what it threw.
+SaveResult SaveWhileEventsRun(QWidget& window, const std::string& path, const std::vector<uint8_t>& bytes) {
+    CloseRefusal refusal;
+    window.installEventFilter(&refusal);
+    QEventLoop loop;
+    SaveResult result;
+    std::exception_ptr error;
+    std::thread saver([&] {
+        try {
+            result = WriteFileAtomically(path, bytes);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    saver.join();
+    if (error) std::rethrow_exception(error);
+    return result;
+}
+
 }  // namespace
 
 void TFrmMain::CreateFileDialogs() {
@@ -63,6 +105,14 @@ void TFrmMain::FlatSpeedButton3Click() {
 }
 
 void TFrmMain::OpenFile(const QString& path) {
+    const QString copy = ReadIntoWindow(path);
+    if (copy.isEmpty()) return;
+    // Saving the copy over the file it stands for recovers that file.
+    SaveDialog1.fileName = path;
+    ReadIntoWindow(copy);
+}
+
+QString TFrmMain::ReadIntoWindow(const QString& path) {
     const OnExit restore([this] { FinishOpen(); });
     m_services.SetBusyCursor(true);
     setEnabled(false);
@@ -79,8 +129,15 @@ void TFrmMain::OpenFile(const QString& path) {
         });
         RenderFrameIcon(*opened.FrameAt(1).icon, firstFrame, kKeyColour);
     } catch (const std::exception&) {
-        m_services.ShowMessage(this, QStringLiteral("Error"), kCannotOpen, MessageIcon::Error);
-        return;
+        const std::vector<std::string> copies = FindRecoveryCopies(LocalPath(path));
+        if (copies.empty()) {
+            m_services.ShowMessage(this, QStringLiteral("Error"), kCannotOpen, MessageIcon::Error);
+            return {};
+        }
+        const QString copy = QFile::decodeName(copies.front().c_str());
+        const bool take = m_services.AskQuestion(this, QStringLiteral("Error"), kCannotOpen + kRecoveryOffer.arg(copy),
+                                                 MessageIcon::Error);
+        return take ? copy : QString();
     }
 
     m_document = std::move(opened);
@@ -88,6 +145,7 @@ void TFrmMain::OpenFile(const QString& path) {
     ShowFrameRate(1);
     Canvas().bitmap() = std::move(firstFrame);
     RedrawCanvas();
+    return {};
 }
 
 void TFrmMain::FinishOpen() {
@@ -136,7 +194,9 @@ void TFrmMain::FlatSpeedButton4Click() {
         FrmInformation)
         m_services.ShowModal(*FrmInformation);
     if (!m_services.RunSaveDialog(this, SaveDialog1)) return;
-    // A save that fails leaves any old file as it was.
-    WriteZNFile(LocalPath(SaveDialog1.fileName), m_document);
-    m_services.ShowMessage(this, QStringLiteral("Saved"), kSaved, MessageIcon::Information);
+    // Everything is encoded before the disk is touched, and a save that
+    // fails leaves any old file as it was.
+    const SaveResult saved = SaveWhileEventsRun(*this, LocalPath(SaveDialog1.fileName), EncodeZNFile(m_document));
+    const QString kept = saved.keptCopy.empty() ? QString() : kCopyKept.arg(QFile::decodeName(saved.keptCopy.c_str()));
+    m_services.ShowMessage(this, QStringLiteral("Saved"), kSaved + kept, MessageIcon::Information);
 }

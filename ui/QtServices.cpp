@@ -41,19 +41,33 @@ bool QtWindowServices::RunSaveDialog(QWidget* parent, FileDialogState& state) {
     return RunFileDialog(parent, state, QFileDialog::AcceptSave);
 }
 
-void QtWindowServices::ShowMessage(QWidget* parent, const QString& caption, const QString& text,
-                                   MessageIcon icon) {
+namespace {
+
+// A message box centred on the screen, as every message of the editor is.
+int RunMessageBox(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon,
+                  QMessageBox::StandardButtons buttons) {
     QMessageBox box(parent);
     box.setWindowTitle(caption);
     box.setText(text);
     box.setIcon(icon == MessageIcon::Error         ? QMessageBox::Critical
                 : icon == MessageIcon::Information ? QMessageBox::Information
                                                    : QMessageBox::NoIcon);
-    box.setStandardButtons(QMessageBox::Ok);
+    box.setStandardButtons(buttons);
     box.adjustSize();
     if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
         box.move(screen->availableGeometry().center() - box.rect().center());
-    box.exec();
+    return box.exec();
+}
+
+}  // namespace
+
+void QtWindowServices::ShowMessage(QWidget* parent, const QString& caption, const QString& text,
+                                   MessageIcon icon) {
+    RunMessageBox(parent, caption, text, icon, QMessageBox::Ok);
+}
+
+bool QtWindowServices::AskQuestion(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) {
+    return RunMessageBox(parent, caption, text, icon, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void QtWindowServices::ShowModal(QDialog& dialog) { dialog.exec(); }

@@ -8,6 +8,7 @@ public:
     bool RunSaveDialog(QWidget* parent, FileDialogState& state) override;
     void ShowMessage(QWidget* parent, const QString& caption, const QString& text,
                      MessageIcon icon) override;
+    bool AskQuestion(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) override;
     void ShowModal(QDialog& dialog) override;
     bool HasClipboardImage() const override;
     QImage ClipboardImage() const override;

@@ -33,6 +33,8 @@ public:
     // A message box with one OK button, centred on the screen.
     virtual void ShowMessage(QWidget* parent, const QString& caption, const QString& text,
                              MessageIcon icon) = 0;
+    // A question with Yes and No buttons, centred on the screen: true for Yes.
+    virtual bool AskQuestion(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) = 0;
     // Shows a window modally and returns when it has been closed.
     virtual void ShowModal(QDialog& dialog) = 0;
 

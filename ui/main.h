@@ -156,6 +156,11 @@ private:
     QLineEdit* RateBox();
     // The open and save dialogs' filters and default extensions.
     void CreateFileDialogs();
+    // Open's work on one file, busy meanwhile: the animation is replaced,
+    // or the failure reported. Where a save of the file was cut short and
+    // left a recovery copy, the user is offered it instead: returns the
+    // copy when taken.
+    QString ReadIntoWindow(const QString& path);
     // Open's last steps, however it ends: no status text, normal cursor,
     // window enabled.
     void FinishOpen();

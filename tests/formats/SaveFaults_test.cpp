@@ -37,7 +37,7 @@
 #include "formats/FileBytes.h"
 #include "formats/OnExit.h"
 #include "formats/SafeSave.h"
-#include "formats/TemporaryFile.h"
+#include "formats/RecoveryCopy.h"
 #include "formats/ZNFile.h"
 
 namespace {
@@ -622,6 +622,50 @@ TEST_F(SaveFaults, TwoSavesIntoOneHardLinkedFileNeverMix) {
     EXPECT_EQ(mixed, 0);
 }
 
+// A program that may only read the file can hold a lock on it for as long
+// as it has it open: an in-place save tries for its stated wait, then
+// gives up and leaves the file whole. A save that waited for ever is
+// stopped by the alarm, so a late one is told from a hung one.
+TEST_F(SaveFaults, AFileAReaderHoldsALockOnIsLeftWholeWithinSeconds) {
+    const std::string target = folderWithTarget("held");
+    fs::create_hard_link(target, path("held/other.zn"));
+    const Bytes before = Contents(target);
+    const Fd reader(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+    struct flock shared{};
+    shared.l_type = F_RDLCK;
+    ASSERT_EQ(::fcntl(reader.get(), F_SETLK, &shared), 0);
+
+    const auto start = Clock::now();
+    const std::string outcome = InChild([&] {
+        ::alarm(60);
+        return SaveOutcome(target, Document("new", 3, 2));
+    });
+    EXPECT_GE(Clock::now() - start, kSaveLockWait) << "it gave up before its time";
+    EXPECT_EQ(outcome, "EWriteError: The file is in use by another program and was left as it was: " + target);
+    EXPECT_EQ(Contents(target), before);
+    EXPECT_EQ(Names(path("held")), (std::vector<std::string>{"other.zn", "target.zn"}));
+}
+
+// A shared folder's other files are their owners' business: root removes
+// neither another user's leftover nor another user's copy of the file.
+TEST_F(SaveFaults, RootRemovesNoOtherUsersFile) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant files of another user";
+    const std::string target = folderWithTarget("shared");
+    fs::create_hard_link(target, path("shared/other.zn"));
+    const FileIdentity file = *IdentityOf(Fd(::open(path("shared").c_str(), O_RDONLY)).get(), "target.zn");
+    const std::vector<std::string> others{RecoveryCopyName(file, 2, "target.zn"), ".zintra-save-other1"};
+    const std::string mine = RecoveryCopyName(file, 1, "target.zn");
+    for (const std::string& name : {mine, others[0], others[1]}) {
+        std::ofstream(path("shared/") + name) << "left";
+        fs::last_write_time(path("shared/") + name, fs::file_time_type::clock::now() - std::chrono::hours(2));
+    }
+    for (const std::string& name : others) ASSERT_EQ(::chown(path("shared/" + name).c_str(), kNobody, kNobody), 0);
+
+    const SaveResult result = WriteFileAtomically(target, EncodeZNFile(Document("new", 3, 2)));
+    EXPECT_EQ(result.removedCopies, std::vector<std::string>{path("shared/" + mine)});
+    EXPECT_EQ(Names(path("shared")), (std::vector<std::string>{others[0], others[1], "other.zn", "target.zn"}));
+}
+
 // --- A killed save ------------------------------------------------------------
 
 // Makes O_TMPFILE fail in this process as it does on a file system without
@@ -751,11 +795,14 @@ struct KillPoint {
     dev_t device;
     ino_t inode;
     double share;  // of that write's bytes that land first
+    bool dies;     // else the disk fails: every later write into the file does
 };
 KillPoint g_killPoint;
+bool g_diskFailed = false;
 
 // Makes each pwrite trapped by the filter, through pwritev, which passes;
-// at the kill point a share of it lands, then the process is killed.
+// at the kill point a share of it lands, then the process is killed or
+// the disk fails.
 void WriteOrDie(int, siginfo_t*, void* context) {
     greg_t* regs = static_cast<ucontext_t*>(context)->uc_mcontext.gregs;
     const int fd = int(regs[REG_RDI]);
@@ -763,18 +810,25 @@ void WriteOrDie(int, siginfo_t*, void* context) {
     const off_t offset = off_t(regs[REG_R10]);
     struct stat info{};
     if (::fstat(fd, &info) == 0 && info.st_dev == g_killPoint.device && info.st_ino == g_killPoint.inode) {
+        if (g_diskFailed) {
+            regs[REG_RAX] = -EIO;
+            return;
+        }
         data.iov_len = size_t(double(data.iov_len) * g_killPoint.share);
-        ::pwritev(fd, &data, 1, offset);
-        ::kill(::getpid(), SIGKILL);
+        if (g_killPoint.dies) {
+            ::pwritev(fd, &data, 1, offset);
+            ::kill(::getpid(), SIGKILL);
+        }
+        g_diskFailed = true;
     }
     const ssize_t n = ::pwritev(fd, &data, 1, offset);
     regs[REG_RAX] = n < 0 ? -errno : n;
 }
 
-bool KillAtFirstWriteInto(const std::string& file, double share) {
+bool KillAtFirstWriteInto(const std::string& file, double share, bool dies = true) {
     struct stat info{};
     if (::stat(file.c_str(), &info) != 0) return false;
-    g_killPoint = {info.st_dev, info.st_ino, share};
+    g_killPoint = {info.st_dev, info.st_ino, share, dies};
     struct sigaction action{};
     action.sa_sigaction = WriteOrDie;
     action.sa_flags = SA_SIGINFO;
@@ -812,14 +866,37 @@ TEST_F(SaveFaults, ARewriteInPlaceKilledAtItsFirstWriteLeavesTheNewBytesWholeBes
         }
         const int status = Reap(pid);
         ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "status " << status;
-        std::vector<std::string> copies = Names(path("torn"));
-        std::erase_if(copies, [](const std::string& name) { return !IsRecoveryName(name); });
+        // The copy is found from the file's name, is the one extra file,
+        // and the next good save removes it.
+        const std::vector<std::string> copies = FindRecoveryCopies(target);
         ASSERT_EQ(copies.size(), 1u);
-        EXPECT_EQ(Contents(path("torn/" + copies[0])), after);
+        EXPECT_EQ(Contents(copies[0]), after);
+        EXPECT_EQ(Names(path("torn")).size(), 3u);
         EXPECT_EQ(fs::hard_link_count(target), 2u);
-        fs::remove(path("torn/" + copies[0]));
-        WriteFileAtomically(target, before);
+        EXPECT_EQ(WriteFileAtomically(target, before).removedCopies, copies);
+        EXPECT_EQ(Names(path("torn")), (std::vector<std::string>{"other.zn", "target.zn"}));
     }
+#endif
+}
+
+// A disk that fails part-way through the rewrite and then refuses the old
+// bytes too leaves the file torn: the message says so and names the copy
+// that holds the new bytes whole.
+TEST_F(SaveFaults, ARewriteThatCannotPutTheOldBytesBackNamesItsRecoveryCopy) {
+#if !defined(__x86_64__)
+    GTEST_SKIP() << "the failing disk reads x86-64 registers";
+#else
+    const std::string target = folderWithTarget("failing");
+    fs::create_hard_link(target, path("failing/other.zn"));
+    const Bytes after = EncodeZNFile(Document("new", 200, 5));
+    const std::string outcome = InChild([&] {
+        return KillAtFirstWriteInto(target, 0.5, false) ? SaveOutcome(target, after) : "no filter";
+    });
+    const std::vector<std::string> copies = FindRecoveryCopies(target);
+    ASSERT_EQ(copies.size(), 1u) << outcome;
+    EXPECT_EQ(outcome, "EWriteError: " + std::string(std::strerror(EIO)) + ": " + target +
+                           ". The file may be damaged; its new content is whole in " + copies[0]);
+    EXPECT_EQ(Contents(copies[0]), after);
 #endif
 }
 

@@ -22,6 +22,8 @@
 #include "core/Document.h"
 #include "formats/AnimatedCursor.h"
 #include "core/DocumentFile.h"
+#include "formats/Fd.h"
+#include "formats/RecoveryCopy.h"
 #include "formats/ZNFile.h"
 
 extern char** environ;
@@ -897,6 +899,47 @@ TEST_F(ZntoolTest, AnOutputFolderThatCannotBeMadeFailsEveryInput) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err.rfind("zntool: " + At("plain/out") + ": ", 0), 0u) << run.err;
     EXPECT_EQ(Listing(), (std::vector<std::string>{"in.zn", "plain"}));
+}
+
+// ---- recovery copies and files in use ---------------------------------------
+
+// A torn file's failure names the copy a save cut short left beside it;
+// the copy reads by its own name, and converting it over the file (which
+// keeps its other name) recovers it and removes the copy.
+TEST_F(ZntoolTest, ATornFileNamesItsRecoveryCopyWhichRecoversIt) {
+    std::vector<uint8_t> torn = EncodeZNFile(Document({10, 20, 30}));
+    std::fill(torn.begin() + std::ptrdiff_t(torn.size() / 2), torn.end(), 0);
+    const std::string target = WriteBytes("target.zn", torn);
+    fs::create_hard_link(target, At("other.zn"));
+    const std::string copy = WriteZN(RecoveryCopyName(*IdentityOf(AT_FDCWD, target), 1, "target.zn"), Document({10}));
+    const std::string recovered = Slurp(copy);
+
+    const Outcome info = Zntool({"info", target});
+    const Outcome recover = Zntool({"convert", copy, target});
+
+    EXPECT_EQ(info.err, "zntool: " + target + ": not a ZN file, or its compressed data is damaged; a save cut short "
+                        "left a recovery copy: " + copy + "\n");
+    EXPECT_EQ(recover.status, 0);
+    EXPECT_EQ(recover.err, "zntool: " + target + ": removed the recovery copy " + copy +
+                               ", which an earlier save cut short had left\n");
+    EXPECT_EQ(Slurp(At("other.zn")), recovered);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"other.zn", "target.zn"}));
+}
+
+TEST_F(ZntoolTest, AnOutputAnotherProgramHoldsIsLeftAsItWas) {
+    const std::string in = WriteZN("in.zn", Document({10}));
+    const std::string out = WriteBytes("out.zn", {'o', 'l', 'd'});
+    fs::create_hard_link(out, At("other.zn"));
+    const Fd reader(::open(out.c_str(), O_RDONLY | O_CLOEXEC));
+    struct flock shared{};
+    shared.l_type = F_RDLCK;
+    ASSERT_EQ(::fcntl(reader.get(), F_SETLK, &shared), 0);
+
+    const Outcome run = Zntool({"convert", in, out});
+
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "zntool: " + out + ": in use by another program, which holds a lock on it; left as it was\n");
+    EXPECT_EQ(Slurp(out), "old");
 }
 
 }  // namespace

@@ -20,6 +20,9 @@ public:
     // What the next file dialogs answer: a path, or empty for Cancel.
     QString openAnswer, saveAnswer;
     std::vector<ShownMessage> messages;
+    // Questions asked, and what each is answered.
+    std::vector<ShownMessage> questions;
+    bool answer = false;
     std::vector<QDialog*> modalWindows;
     // Runs while a window is "modal", e.g. to tick the preview.
     std::function<void(QDialog&)> whileModal;
@@ -32,6 +35,10 @@ public:
     bool RunSaveDialog(QWidget*, FileDialogState& state) override { return Answer(saveAnswer, state); }
     void ShowMessage(QWidget*, const QString& caption, const QString& text, MessageIcon icon) override {
         messages.push_back({caption, text, icon});
+    }
+    bool AskQuestion(QWidget*, const QString& caption, const QString& text, MessageIcon icon) override {
+        questions.push_back({caption, text, icon});
+        return answer;
     }
     void ShowModal(QDialog& dialog) override {
         modalWindows.push_back(&dialog);

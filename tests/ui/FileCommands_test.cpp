@@ -6,10 +6,12 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <cctype>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <ostream>
@@ -23,7 +25,9 @@
 #include "builders/ZNBuilder.h"
 #include "core/Canvas.h"
 #include "core/Conversion.h"
+#include "formats/Fd.h"
 #include "formats/FileBytes.h"
+#include "formats/RecoveryCopy.h"
 #include "core/DocumentFile.h"
 #include "formats/ZNFile.h"
 #include "ui/StatusBar.h"
@@ -636,6 +640,57 @@ TEST_F(SaveFailure, AFailedWriteKeepsTheOldFileByteForByte) {
     ExpectErrorReport(QString::fromLocal8Bit(std::strerror(EFBIG)) + ": " + path + ".");
     EXPECT_EQ(Read(path), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"kept.zn"})) << "no partial file is left";
+}
+
+// A reader's lock keeps a hard-linked file from being rewritten: the save
+// gives up within seconds, and meanwhile the window keeps painting.
+TEST_F(SaveFailure, AFileAnotherProgramHoldsIsLeftWholeWhileTheWindowPaints) {
+    const QString path = Write("held.zn", test::Text("the old file"));
+    ASSERT_EQ(::link(qPrintable(path), qPrintable(Path("alias.zn"))), 0);
+    const Fd reader(::open(qPrintable(path), O_RDONLY | O_CLOEXEC));
+    struct flock shared{};
+    shared.l_type = F_RDLCK;
+    ASSERT_EQ(::fcntl(reader.get(), F_OFD_SETLK, &shared), 0);
+    int busyPaints = 0;
+    QTimer ticks;
+    QObject::connect(&ticks, &QTimer::timeout, &window, [&] {
+        window.repaint();
+        busyPaints += services.busy && !window.isEnabled();
+    });
+    ticks.start(50);
+
+    Save(path);
+    EXPECT_GT(busyPaints, 0);
+    ExpectErrorReport("The file is in use by another program and was left as it was: " + path + ".");
+    EXPECT_EQ(Read(path), test::Text("the old file"));
+}
+
+// Open names the copy a save cut short left of a torn file and offers it;
+// taken, the copy opens, and saving over the file recovers it.
+TEST_F(FileCommands, ATornFileOffersItsRecoveryCopy) {
+    MakeSomeAnimation();
+    const WindowState before = State();
+    const QString torn = Write("torn.zn", test::Truncated(TwoFrameFile(), 40));
+    const std::string copyName = RecoveryCopyName(*IdentityOf(AT_FDCWD, torn.toStdString()), 1, "torn.zn");
+    const QString copy = Write(QString::fromStdString(copyName), EncodeZNFile(Animation({kBlueRgb})));
+
+    Open(torn);
+    EXPECT_EQ(State(), before) << "the offer was declined";
+    services.answer = true;
+    Open(torn);
+    ASSERT_EQ(services.questions.size(), 2u);
+    EXPECT_EQ(services.questions[1].caption, QStringLiteral("Error"));
+    EXPECT_EQ(services.questions[1].text, kCannotOpen + "\n\nA save of this file was cut short and left a recovery "
+                                                        "copy of it:\n" + copy + "\n\nOpen the recovery copy?");
+    EXPECT_TRUE(services.messages.empty());
+    EXPECT_EQ(Pixel(5, 5), kBlueRgb);
+    ExpectIdleAfterwards();
+
+    window.Document().title = window.Document().authorName = "x";
+    window.Document().categoryIndex = 1;
+    Save(window.SaveDialog1.fileName);
+    EXPECT_EQ(Read(torn), EncodeZNFile(window.Document()));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"torn.zn"}));
 }
 
 }  // namespace

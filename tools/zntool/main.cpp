@@ -31,7 +31,7 @@ int RunInfo(const Invocation& invocation) {
         try {
             infos.push_back(ReadAnimationInfo(path, invocation.stripRate));
         } catch (const EZintraError& error) {
-            Report(path, FailureReason(error));
+            Report(path, OpenFailureReason(path, error));
             status = kFileFailed;
             continue;
         }
