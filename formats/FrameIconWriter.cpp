@@ -1,6 +1,9 @@
 #include "formats/FrameIcon.h"
 
+#include <algorithm>
+#include <array>
 #include <cassert>
+#include <cstring>
 
 #include "formats/IconLayout.h"
 
@@ -75,4 +78,80 @@ std::vector<uint8_t> EncodeFrameIcon(const IconImage& image) {
     }
     assert(out.size() == kFrameIconBytes);
     return out;
+}
+
+namespace {
+
+constexpr size_t kFrameColourRowsAt = kIconHeaderSize + kDirectoryEntrySize + kBitmapHeaderSize + 16 * 4;
+constexpr size_t kFrameMaskRowsAt = kFrameColourRowsAt + kFrameColourRowBytes * kFrameSize;
+
+// What every icon the writer makes starts with: the header, the directory
+// entry, the bitmap header and the colour table.
+const std::array<uint8_t, kFrameColourRowsAt>& WrittenPrefix() {
+    static const std::array<uint8_t, kFrameColourRowsAt> prefix = [] {
+        IconImage black{kFrameSize, kFrameSize, {}};
+        black.pixels.assign(size_t(kFrameSize) * kFrameSize, Rgba{0, 0, 0, 255});
+        const std::vector<uint8_t> bytes = EncodeFrameIcon(black);
+        std::array<uint8_t, kFrameColourRowsAt> p;
+        std::copy_n(bytes.begin(), p.size(), p.begin());
+        return p;
+    }();
+    return prefix;
+}
+
+// For a mask byte (eight pixels, the leftmost in the high bit), the four
+// colour-row bytes of those pixels with every transparent pixel's half set.
+constexpr std::array<uint32_t, 256> kTransparentNibbles = [] {
+    std::array<uint32_t, 256> table{};
+    for (unsigned mask = 0; mask < 256; ++mask)
+        for (unsigned pixel = 0; pixel < 8; ++pixel)
+            if (mask & (0x80u >> pixel)) table[mask] |= (pixel % 2 ? 0x0Fu : 0xF0u) << (8 * (pixel / 2));
+    return table;
+}();
+
+uint32_t Word32(const uint8_t* bytes) {
+    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+}
+
+}  // namespace
+
+bool IsWrittenFrameIcon(std::span<const uint8_t> bytes) {
+    if (bytes.size() != kFrameIconBytes || !std::equal(WrittenPrefix().begin(), WrittenPrefix().end(), bytes.begin()))
+        return false;
+    uint32_t stray = 0;  // padding that is not zero, or a transparent pixel that is not black
+    for (int row = 0; row < kFrameSize; ++row) {
+        const uint8_t* colours = &bytes[kFrameColourRowsAt + size_t(row) * kFrameColourRowBytes];
+        const uint8_t* mask = &bytes[kFrameMaskRowsAt + size_t(row) * kFrameMaskRowBytes];
+        stray |= uint32_t(mask[2] | mask[3]);
+        stray |= Word32(colours) & kTransparentNibbles[mask[0]];
+        stray |= Word32(colours + 4) & kTransparentNibbles[mask[1]];
+    }
+    static_assert(kBlack == 0, "a transparent pixel is stored as index 0");
+    return stray == 0;
+}
+
+void DecodeWrittenFrameIcon(std::span<const uint8_t> bytes, Rgba* pixels) {
+    assert(IsWrittenFrameIcon(bytes));
+    // The standard colours as pixel words in memory order, opaque.
+    static const std::array<uint32_t, 16> kWords = [] {
+        std::array<uint32_t, 16> words;
+        for (size_t i = 0; i < words.size(); ++i) {
+            const Rgba p{kStandardColours[i].r, kStandardColours[i].g, kStandardColours[i].b, 255};
+            std::memcpy(&words[i], &p, sizeof p);
+        }
+        return words;
+    }();
+    for (int y = 0; y < kFrameSize; ++y) {
+        const int row = kFrameSize - 1 - y;  // stored bottom row first
+        const uint8_t* colours = &bytes[kFrameColourRowsAt + size_t(row) * kFrameColourRowBytes];
+        const uint8_t* mask = &bytes[kFrameMaskRowsAt + size_t(row) * kFrameMaskRowBytes];
+        const unsigned bits = unsigned(mask[0]) << 8 | mask[1];
+        Rgba* out = pixels + y * kFrameSize;
+        for (int x = 0; x < kFrameSize; ++x) {
+            const unsigned index = colours[x / 2] >> (x % 2 ? 0 : 4) & 15u;
+            // A set mask bit clears the whole word: transparent black.
+            const uint32_t word = kWords[index] & ((bits >> (kFrameSize - 1 - x) & 1u) - 1u);
+            std::memcpy(out + x, &word, sizeof word);
+        }
+    }
 }
