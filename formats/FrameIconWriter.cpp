@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cassert>
 #include <cstring>
 
@@ -116,8 +117,8 @@ uint32_t Word32(const uint8_t* bytes) {
 }  // namespace
 
 bool IsWrittenFrameIcon(std::span<const uint8_t> bytes) {
-    if (bytes.size() != kFrameIconBytes || !std::equal(WrittenPrefix().begin(), WrittenPrefix().end(), bytes.begin()))
-        return false;
+    const auto& prefix = WrittenPrefix();
+    if (bytes.size() != kFrameIconBytes || std::memcmp(bytes.data(), prefix.data(), prefix.size()) != 0) return false;
     uint32_t stray = 0;  // padding that is not zero, or a transparent pixel that is not black
     for (int row = 0; row < kFrameSize; ++row) {
         const uint8_t* colours = &bytes[kFrameColourRowsAt + size_t(row) * kFrameColourRowBytes];
@@ -130,28 +131,38 @@ bool IsWrittenFrameIcon(std::span<const uint8_t> bytes) {
     return stray == 0;
 }
 
+namespace {
+
+// A standard colour as an opaque pixel word in memory order (red in the low
+// byte), as the decoders handle pixels.
+constexpr uint64_t OpaqueWord(size_t index) {
+    const Rgb c = kStandardColours[index];
+    return uint64_t(c.r) | uint64_t(c.g) << 8 | uint64_t(c.b) << 16 | uint64_t(0xFF) << 24;
+}
+// A colour byte's two pixels, the left one (the high half) first in memory.
+constexpr std::array<uint64_t, 256> kPixelPairs = [] {
+    std::array<uint64_t, 256> pairs{};
+    for (size_t byte = 0; byte < 256; ++byte) pairs[byte] = OpaqueWord(byte >> 4) | OpaqueWord(byte & 15) << 32;
+    return pairs;
+}();
+// Two mask bits, the left pixel's the higher: which of the pair's words stay.
+constexpr uint64_t kKeptPairs[4] = {~uint64_t(0), ~uint64_t(0) >> 32, ~uint64_t(0) << 32, 0};
+
+}  // namespace
+
 void DecodeWrittenFrameIcon(std::span<const uint8_t> bytes, Rgba* pixels) {
+    static_assert(std::endian::native == std::endian::little, "pixel words are stored as little-endian");
     assert(IsWrittenFrameIcon(bytes));
-    // The standard colours as pixel words in memory order, opaque.
-    static const std::array<uint32_t, 16> kWords = [] {
-        std::array<uint32_t, 16> words;
-        for (size_t i = 0; i < words.size(); ++i) {
-            const Rgba p{kStandardColours[i].r, kStandardColours[i].g, kStandardColours[i].b, 255};
-            std::memcpy(&words[i], &p, sizeof p);
-        }
-        return words;
-    }();
     for (int y = 0; y < kFrameSize; ++y) {
         const int row = kFrameSize - 1 - y;  // stored bottom row first
         const uint8_t* colours = &bytes[kFrameColourRowsAt + size_t(row) * kFrameColourRowBytes];
         const uint8_t* mask = &bytes[kFrameMaskRowsAt + size_t(row) * kFrameMaskRowBytes];
         const unsigned bits = unsigned(mask[0]) << 8 | mask[1];
         Rgba* out = pixels + y * kFrameSize;
-        for (int x = 0; x < kFrameSize; ++x) {
-            const unsigned index = colours[x / 2] >> (x % 2 ? 0 : 4) & 15u;
-            // A set mask bit clears the whole word: transparent black.
-            const uint32_t word = kWords[index] & ((bits >> (kFrameSize - 1 - x) & 1u) - 1u);
-            std::memcpy(out + x, &word, sizeof word);
+        // A set mask bit clears the pixel's whole word: transparent black.
+        for (int i = 0; i < kFrameSize / 2; ++i) {
+            const uint64_t pair = kPixelPairs[colours[i]] & kKeptPairs[bits >> (14 - 2 * i) & 3u];
+            std::memcpy(out + 2 * i, &pair, sizeof pair);
         }
     }
 }
