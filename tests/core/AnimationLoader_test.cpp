@@ -129,6 +129,48 @@ TEST(LoadCursorAnimation, RefusesMoreFramesThanTheEditorCanNumber) {
     EXPECT_EQ(OpenCursor(Riff("ACON", {HeaderChunk({}), List("fram", icons)})).Count(), 32767);
 }
 
+// What a whole read of the file spends.
+template <typename Open>
+uint64_t Spent(Open open, const Bytes& file) {
+    ReadBudget budget;
+    open(file, budget);
+    return budget.spent();
+}
+
+TEST(LoadCursorAnimation, ImportsAnImageThatEveryRecordShowsOnce) {
+    // Each "seq " chunk points one record at image 0: 32767 records of one
+    // 256×256 image, which a content hash would read 32767 times.
+    const Bytes icon = BuildIcon(EnlargedSample(256), 32);
+    std::vector<Bytes> chunks{HeaderChunk({.frames = kMaxFrames, .steps = kMaxFrames})};
+    for (int i = 0; i < kMaxFrames; ++i) chunks.push_back(Chunk("seq ", Words({0})));
+    chunks.push_back(List("fram", {Chunk("icon", icon)}));
+    const Bytes file = Riff("ACON", chunks);
+    ReadBudget budget;
+    const TDocument d = LoadCursorAnimation(file, budget);
+    ASSERT_EQ(d.Count(), kMaxFrames);
+    EXPECT_EQ(d.FrameAt(kMaxFrames).icon->image(), SampleFrame());
+    EXPECT_LT(budget.spent(), 4 * file.size() + 300 * uint64_t(kMaxFrames)) << "each record imported anew";
+}
+
+TEST(LoadZNAnimation, DecodesAPngEntryThatFramesRepeatOnce) {
+    auto open = [](const Bytes& file, ReadBudget& budget) { LoadZNAnimation(file, budget); };
+    const uint64_t one = Spent(open, SharedEntryZN(1, EnlargedSample(256), {}));
+    const Bytes repeated = SharedEntryZN(1000, EnlargedSample(256), {});
+    EXPECT_EQ(OpenZN(repeated).FrameAt(1000).icon->image(), SampleFrame());
+    // A decode costs some 300 k units; a repeat hashes and compares 1 KB.
+    EXPECT_LT(Spent(open, repeated), one + 1000 * 4000) << "each frame decoded anew";
+}
+
+TEST(LoadZNAnimation, KeepsTheWritersFramesAsTheirBytes) {
+    const Bytes written = EncodeFrameIcon(SampleFrame());
+    const TDocument d = OpenZN(ZNOfIcons({written, BuildIcon(SampleFrame(), 24), written}));
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_EQ(d.FrameAt(n).icon->state(), TFrameIcon::State::Built);
+        EXPECT_EQ(BytesOf(*d.FrameAt(n).icon), written) << n;
+        EXPECT_EQ(d.FrameAt(n).icon->image(), SampleFrame()) << n;
+    }
+}
+
 class LoadAnimationFiles : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -97,6 +97,23 @@ TEST(FrameIcon, EmptyIconHasNeitherBytesNorImage) {
     EXPECT_EQ(MessageOf<EInvalidGraphic>([&] { empty.image(); }), "Icon image is not valid");
 }
 
+TEST(IsWrittenFrameIcon, AcceptsExactlyWhatTheWriterMakes) {
+    const std::vector<uint8_t> clear = EncodeFrameIcon(AllTransparent());
+    EXPECT_TRUE(IsWrittenFrameIcon(clear));
+    EXPECT_TRUE(IsWrittenFrameIcon(EncodeFrameIcon(test::SampleFrame())));
+    auto changed = [&](size_t at, uint8_t value) {
+        std::vector<uint8_t> bytes = clear;
+        bytes[at] = value;
+        return bytes;
+    };
+    // A transparent pixel stored as maroon, mask padding, a table colour, a byte more.
+    std::vector<uint8_t> longer = clear;
+    longer.push_back(0);
+    for (const auto& bytes : {changed(126, 0x01), changed(317, 1), changed(66, 1), longer})
+        EXPECT_FALSE(IsWrittenFrameIcon(bytes));
+    EXPECT_EQ(test::DecodeIcon(changed(126, 0x01)), AllTransparent()) << "still transparent black";
+}
+
 // --- Loading ----------------------------------------------------------------
 
 TEST(LoadFrameIcon, ChecksOnlyTheHeader) {
