@@ -87,6 +87,19 @@ void BM_ReadZN(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadZN)->Apply(FrameCounts)->Complexity(benchmark::oN);
 
+// The reader alone: inflate and parse, no frame's image. What read and
+// Open add to it is the frames' part.
+void BM_ReadZNFile(benchmark::State& state) {
+    const std::vector<uint8_t> file = EncodeZNFile(Animation(int(state.range(0))));
+    for (auto _ : state) {
+        ReadBudget budget;
+        TZNFile reader;
+        reader.ReadBytes(file, budget);
+        benchmark::DoNotOptimize(reader.FrameCount());
+    }
+}
+BENCHMARK(BM_ReadZNFile)->Apply(FrameCounts);
+
 // The whole of Open: the same, then each frame made the document's own.
 void BM_OpenZN(benchmark::State& state) {
     const std::vector<uint8_t> file = EncodeZNFile(Animation(int(state.range(0))));
