@@ -168,6 +168,7 @@ TDocument FromZN(const TZNFile& file, ReadBudget& budget, const std::function<vo
     else Notify(onReducing);
     document.copyright = file.Copyright();
     document.comments = file.Comments();
+    document.ReserveFrames(file.FrameCount());
     FrameImporter importer(file.FrameCount(), !current, false, budget);
     for (int i = 0; i < file.FrameCount(); ++i) document.AppendFrame(importer.Import(file.Icon(i)), file.Rate(i));
     return document;
@@ -181,6 +182,7 @@ TDocument FromCursor(const TAnimatedCursorImage& cursor, ReadBudget& budget, int
     document.title = cursor.Title();
     document.authorName = cursor.Creator();
     const int count = std::min(cursor.FrameCount(), frames);
+    document.ReserveFrames(count);
     FrameImporter importer(count, true, true, budget);
     for (int i = 0; i < count; ++i) {
         const TIconFrame frame = cursor.Frame(i);
