@@ -37,7 +37,10 @@ test::Bytes Cursor(int frames, int size) {
 }
 
 // What Open does with a cursor's bytes: read it, import every frame.
-TDocument Import(const test::Bytes& file) { return LoadCursorAnimation(file); }
+TDocument Import(const test::Bytes& file) {
+    ReadBudget budget;
+    return LoadCursorAnimation(file, budget);
+}
 
 void Shapes(benchmark::internal::Benchmark* b) {
     // frames, width and height of each stored image
@@ -62,7 +65,10 @@ void BM_ImportCursorFile(benchmark::State& state) {
     const test::Bytes file = Cursor(int(state.range(0)), int(state.range(1)));
     const auto path = std::filesystem::temp_directory_path() / ("import_bench_" + std::to_string(::getpid()) + ".ani");
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
-    for (auto _ : state) benchmark::DoNotOptimize(LoadAnimation(path.string()));
+    for (auto _ : state) {
+        ReadBudget budget;
+        benchmark::DoNotOptimize(LoadAnimation(path.string(), budget));
+    }
     std::filesystem::remove(path);
     SetPixels(state);
 }
@@ -100,7 +106,7 @@ void BM_OpenHostileCursor(benchmark::State& state) {
     const test::Bytes file = Build();
     for (auto _ : state) {
         try {
-            benchmark::DoNotOptimize(LoadCursorAnimation(file));
+            benchmark::DoNotOptimize(Import(file));
         } catch (const EZintraError&) {
         }
     }

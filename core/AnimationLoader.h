@@ -20,14 +20,11 @@ AnimationKind KindOfPath(const std::string& path);
 // colours, and onReducing runs first so the caller can say it is busy.
 // Throws an EZintraError on any failure, including a file without frames,
 // one with more than kMaxFrames frames, one whose read goes over budget, or
-// another extension. Every decoder the read reaches charges budget; the
-// forms without one read on a budget of their own.
+// another extension. Every decoder the read reaches charges budget, which
+// the caller makes for this read alone.
 TDocument LoadAnimation(const std::string& path, ReadBudget& budget, const std::function<void()>& onReducing = {});
-TDocument LoadAnimation(const std::string& path, const std::function<void()>& onReducing = {});
 // The same, reading the file as the kind given whatever its name says.
 TDocument LoadAnimationAs(AnimationKind kind, const std::string& path, ReadBudget& budget,
-                          const std::function<void()>& onReducing = {});
-TDocument LoadAnimationAs(AnimationKind kind, const std::string& path,
                           const std::function<void()>& onReducing = {});
 
 // The same for a file's bytes already in memory, by kind.
@@ -35,8 +32,6 @@ TDocument LoadZNAnimation(std::span<const uint8_t> file, ReadBudget& budget,
                           const std::function<void()>& onReducing = {});
 TDocument LoadCursorAnimation(std::span<const uint8_t> file, ReadBudget& budget,
                               const std::function<void()>& onReducing = {});
-TDocument LoadZNAnimation(std::span<const uint8_t> file, const std::function<void()>& onReducing = {});
-TDocument LoadCursorAnimation(std::span<const uint8_t> file, const std::function<void()>& onReducing = {});
 
 // The document's first frame alone, with the information fields, as the
 // file's kind reads it: for a ZN file only as much of the payload is

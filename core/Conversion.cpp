@@ -5,6 +5,8 @@
 #include <cstring>
 #include <optional>
 
+#include "formats/ImageTarget.h"
+
 namespace {
 
 constexpr int kFramePixels = kFrameSize * kFrameSize;
@@ -62,17 +64,64 @@ std::unique_ptr<TFrameIcon> MakeFrameIcon(const Picture& picture) {
     return TFrameIcon::Built(std::move(image));
 }
 
-void RenderFrameIcon(const TFrameIcon& icon, Picture& target16, Rgb background) {
+namespace {
+
+// Draws a 16×16 image, or nothing for an empty icon, over the background.
+void Draw(const IconImage* image, Picture& target16, Rgb background) {
     if (target16.width() == kFrameSize && target16.height() == kFrameSize)
         target16.fill(background);
     else
         target16 = Picture(kFrameSize, kFrameSize, background);
-    if (icon.empty()) return;
-
-    const IconImage image = icon.frameImage();
+    if (!image) return;
     for (int y = 0; y < kFrameSize; ++y)
         for (int x = 0; x < kFrameSize; ++x)
-            if (const auto c = Shown(image.at(x, y), background)) target16.set(x, y, *c);
+            if (const auto c = Shown(image->at(x, y), background)) target16.set(x, y, *c);
+}
+
+// Each decoded pixel as rendering over the key colour and then reducing or
+// making the icon would leave it, worked out in place: what it shows over
+// the key colour, transparent where that is the key colour itself.
+void ToDocumentPixels(IconImage& image, bool reduce) {
+    // Words in memory order: red in the low byte, alpha in the high one.
+    // Each loop is plain enough for the compiler to do four pixels at once.
+    Rgba* const pixels = image.pixels.data();
+    auto word = [&](int i) {
+        uint32_t w;
+        std::memcpy(&w, &pixels[i], sizeof w);
+        return w;
+    };
+    uint32_t partlyTransparent = 0;  // only 32-bit images have such pixels
+    for (int i = 0; i < kFramePixels; ++i) partlyTransparent |= (word(i) >> 24) - 1u < 254u;
+    if (partlyTransparent) {
+        for (int i = 0; i < kFramePixels; ++i)
+            if (pixels[i].alpha != 0 && pixels[i].alpha != 255) pixels[i] = Opaque(*Shown(pixels[i], kKeyColour));
+    }
+    for (int i = 0; i < kFramePixels; ++i) {
+        const uint32_t w = word(i), rgb = w & 0x00FFFFFF;
+        const uint32_t kept = (rgb | 0xFF000000) & uint32_t(-uint32_t((w >> 24 != 0) & (rgb != kKeyWord)));
+        std::memcpy(&pixels[i], &kept, sizeof kept);
+    }
+    if (!reduce) return;
+    // Transparent pixels are black, which stays black.
+    Rgb colours[kFramePixels];
+    for (int i = 0; i < kFramePixels; ++i) colours[i] = pixels[i].rgb();
+    ReduceToStandardColours(colours);
+    for (int i = 0; i < kFramePixels; ++i) pixels[i] = {colours[i].r, colours[i].g, colours[i].b, pixels[i].alpha};
+}
+
+}  // namespace
+
+void RenderFrameIcon(const TFrameIcon& icon, Picture& target16, Rgb background) {
+    Draw(icon.empty() ? nullptr : &icon.image(), target16, background);
+}
+
+void RenderFrameIcon(const TFrameIcon& icon, Picture& target16, Rgb background, ReadBudget& budget) {
+    Draw(nullptr, target16, background);
+    if (icon.empty()) return;
+    ImageTarget frame(ImageTarget::Size::Frame);
+    icon.decode(frame, budget);
+    const IconImage image = frame.take();
+    Draw(&image, target16, background);
 }
 
 std::unique_ptr<TFrameIcon> ReduceColours(Picture& picture) {
@@ -86,39 +135,11 @@ std::unique_ptr<TFrameIcon> ReduceColours(Picture& picture) {
 
 std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce, ReadBudget& budget) {
     if (icon.empty()) return MakeFrameIcon(Picture());
-    // Each pixel as rendering over the key colour and then reducing or
-    // making the icon would leave it, worked out in place: what it shows
-    // over the key colour, transparent where that is the key colour itself.
-    IconImage image = icon.frameImage(budget);
-    // Words in memory order: red in the low byte, alpha in the high one.
-    Rgba* pixels = image.pixels.data();
-    uint32_t words[kFramePixels];
-    std::memcpy(words, pixels, sizeof words);
-    uint32_t partlyTransparent = 0;  // only 32-bit images have such pixels
-    for (uint32_t word : words) partlyTransparent |= (word >> 24) - 1u < 254u;
-    if (partlyTransparent) {
-        for (int i = 0; i < kFramePixels; ++i)
-            if (pixels[i].alpha != 0 && pixels[i].alpha != 255) pixels[i] = Opaque(*Shown(pixels[i], kKeyColour));
-        std::memcpy(words, pixels, sizeof words);
-    }
-    for (uint32_t& word : words) {
-        const uint32_t rgb = word & 0x00FFFFFF;
-        word = (rgb | 0xFF000000) & uint32_t(-uint32_t((word >> 24 != 0) & (rgb != kKeyWord)));
-    }
-    std::memcpy(pixels, words, sizeof words);
-    if (reduce) {
-        // Transparent pixels are black, which stays black.
-        Rgb colours[kFramePixels];
-        for (int i = 0; i < kFramePixels; ++i) colours[i] = pixels[i].rgb();
-        ReduceToStandardColours(colours);
-        for (int i = 0; i < kFramePixels; ++i) pixels[i] = {colours[i].r, colours[i].g, colours[i].b, pixels[i].alpha};
-    }
+    ImageTarget frame(ImageTarget::Size::Frame);
+    icon.decode(frame, budget);
+    IconImage image = frame.take();
+    ToDocumentPixels(image, reduce);
     return TFrameIcon::Built(std::move(image));
-}
-
-std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce) {
-    ReadBudget budget;
-    return ImportFrameIcon(icon, reduce, budget);
 }
 
 bool PasteFrame(const Picture& pasted, Picture& working) {

@@ -22,9 +22,12 @@ std::unique_ptr<TFrameIcon> MakeFrameIcon(const Picture& picture);
 // scaled to 16×16, through its mask: transparent pixels leave the background,
 // opaque ones write their colour and partly transparent ones (32-bit images)
 // are blended over the background by their alpha. An empty icon leaves the
-// background alone. A loaded icon that does not decode throws the decoder's
-// error, and target is then left as the background.
+// background alone. Without a budget the icon is a document's (built or
+// empty); a loaded one is drawn within its read, on the read's budget, and
+// if it does not decode the decoder's error is thrown and target is left as
+// the background.
 void RenderFrameIcon(const TFrameIcon& icon, Picture& target16, Rgb background);
+void RenderFrameIcon(const TFrameIcon& icon, Picture& target16, Rgb background, ReadBudget& budget);
 
 // Replaces every pixel of the picture that is not the key colour by its
 // nearest standard colour, in place, and returns MakeFrameIcon of the result.
@@ -34,10 +37,10 @@ std::unique_ptr<TFrameIcon> ReduceColours(Picture& picture);
 // colours to the standard ones. Pixels transparent in the file stay so, and
 // an opaque pixel of exactly the key colour becomes transparent. The same as
 // RenderFrameIcon over the key colour, then ReduceColours or MakeFrameIcon,
-// but a loaded icon is only sampled (TFrameIcon::frameImage), never decoded
-// whole or kept decoded.
+// but a loaded icon is only sampled (TFrameIcon::decode into a 16×16
+// target), never decoded whole or kept decoded, and the new icon is built
+// in the buffer the sample was written to.
 std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce, ReadBudget& budget);
-std::unique_ptr<TFrameIcon> ImportFrameIcon(const TFrameIcon& icon, bool reduce);
 
 // Writes a pasted picture of any size into the 16×16 working bitmap: scaled
 // to 16×16, then every pixel but the key colour reduced to its nearest

@@ -1,6 +1,7 @@
 #pragma once
 // The one animation the editor holds: frames in order, each a frame icon
 // with its rate in 1/60 s, and the seven information fields.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -45,6 +46,8 @@ public:
     // Replaces frame n's icon (the old one is released) and rate.
     void CommitFrame(int n, std::unique_ptr<TFrameIcon> icon, int32_t rate);
     void AppendFrame(std::unique_ptr<TFrameIcon> icon, int32_t rate);
+    // Room for this many frames, so that appending them allocates nothing more.
+    void ReserveFrames(int count) { m_frames.reserve(size_t(std::max(count, 0))); }
     const TFrameRecord& FrameAt(int n) const;
     int Count() const { return int(m_frames.size()); }
 

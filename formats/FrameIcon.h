@@ -13,6 +13,8 @@
 #include "formats/ReadBudget.h"
 #include "formats/UninitialisedAllocator.h"
 
+class ImageTarget;
+
 // One decoded pixel. alpha 0 is transparent and 255 opaque; only 32-bit
 // images with an alpha channel have values in between.
 struct Rgba {
@@ -53,6 +55,10 @@ public:
     // A built icon from a 16×16 image whose pixels are opaque (alpha 255) or
     // transparent (alpha 0, colour black).
     static std::unique_ptr<TFrameIcon> Built(IconImage image);
+    // A built icon from bytes that IsWrittenFrameIcon accepts, lying in a
+    // buffer that owner keeps alive: it keeps them as its encoding and
+    // decodes its image from them on first use.
+    static std::unique_ptr<TFrameIcon> Written(std::span<const uint8_t> bytes, std::shared_ptr<const void> owner);
     // A loaded icon holding bytes of its own (no check: LoadFrameIcon checks).
     static std::unique_ptr<TFrameIcon> Loaded(std::vector<uint8_t> bytes);
     // A loaded icon whose bytes lie in a buffer that owner keeps alive, so
@@ -65,23 +71,26 @@ public:
     // The bytes to store: encoded once for a built icon, the loaded bytes
     // unchanged for a loaded one. An empty icon fails with EInvalidGraphic.
     std::span<const uint8_t> bytes() const;
-    // The image: a built icon's own, a loaded icon's decoded on first use,
-    // charged to the read's budget (or, without one, to a budget of its own).
-    // An empty icon fails with EInvalidGraphic.
-    const IconImage& image(ReadBudget& budget) const;
+    // A built icon's image, which needs no read. EInvalidGraphic for an
+    // empty icon. A loaded icon's image is decoded within a read, on that
+    // read's budget (the overload below): asking for it here is a caller's
+    // fault (std::logic_error).
     const IconImage& image() const;
-    // The image brought to 16×16 by FrameSourceIndex: a built icon's own, a
-    // loaded icon's sampled from its bytes without decoding it whole or
-    // keeping anything. An empty icon fails with EInvalidGraphic.
-    IconImage frameImage(ReadBudget& budget) const;
-    IconImage frameImage() const;
+    // The image at its stored size: a built icon's own, a loaded icon's
+    // decoded on first use and kept, charged to the read's budget.
+    const IconImage& image(ReadBudget& budget) const;
+    // The image into target, whole or as its 16×16 frame: from the image
+    // there is, or else straight from a loaded icon's bytes, keeping nothing.
+    void decode(ImageTarget& target, ReadBudget& budget) const;
 
 private:
     State m_state = State::Empty;
+    // Built: the image, or until first use for a written icon none. Loaded:
+    // the decoded image once a read has asked for it.
     mutable std::optional<IconImage> m_image;
-    mutable std::optional<std::vector<uint8_t>> m_encoded;  // a built icon's bytes
-    std::shared_ptr<const void> m_owner;                      // keeps loaded bytes alive
-    std::span<const uint8_t> m_loaded;
+    // Loaded: the bytes as read. Built: the encoding, once there is one.
+    mutable std::span<const uint8_t> m_bytes;
+    mutable std::shared_ptr<const void> m_owner;  // keeps m_bytes alive
 };
 
 // LoadFrameIcon: checks the 6-byte header and keeps the bytes.
@@ -90,19 +99,23 @@ std::unique_ptr<TFrameIcon> LoadFrameIcon(std::vector<uint8_t> bytes);
 TFrameIcon LoadFrameIcon(std::span<const uint8_t> bytes, std::shared_ptr<const void> owner);
 // The 318 bytes of a built 16×16 icon.
 std::vector<uint8_t> EncodeFrameIcon(const IconImage& image);
+// Whether bytes are exactly what EncodeFrameIcon makes of some image, which
+// then decodes without a read's budget: the header, the standard colours,
+// and black under every transparent pixel.
+bool IsWrittenFrameIcon(std::span<const uint8_t> bytes);
+// The 16×16 pixels such bytes hold, top row first.
+void DecodeWrittenFrameIcon(std::span<const uint8_t> bytes, Rgba* pixels);
 // The image a loaded icon's bytes hold, chosen for a display with
-// deviceColours colours (0: true colour), charged to the read's budget.
-IconImage DecodeFrameIcon(std::span<const uint8_t> bytes, ReadBudget& budget, uint16_t deviceColours = 0);
-// ScaleToFrame(DecodeFrameIcon(bytes, deviceColours)), but a stored bitmap
-// of any other size than 16×16 is not decoded: only the 256 pixels the rule
-// takes are read from its rows and mask (a 32-bit image's alpha channel is
-// still scanned, as it decides whether alpha counts). A PNG entry is read
-// only as far as the last row the rule takes, so damage past it goes
-// unnoticed (an interlaced one is decoded whole).
-IconImage SampleFrameIcon(std::span<const uint8_t> bytes, ReadBudget& budget, uint16_t deviceColours = 0);
-// The same for an icon read alone, on a budget of its own.
-IconImage DecodeFrameIcon(std::span<const uint8_t> bytes, uint16_t deviceColours = 0);
-IconImage SampleFrameIcon(std::span<const uint8_t> bytes, uint16_t deviceColours = 0);
+// deviceColours colours (0: true colour), into target: whole, or only the
+// 16×16 frame, whose pixels are read from the stored rows without decoding
+// the rest (a PNG entry is read only as far as the last row the frame
+// takes, so damage past it goes unnoticed). Charged to the read's budget.
+void DecodeFrameIcon(std::span<const uint8_t> bytes, ImageTarget& target, ReadBudget& budget,
+                     uint16_t deviceColours = 0);
+// Whether the entry the icon shows (to a true-colour display) is stored as
+// PNG, so that even its 16×16 frame is inflated: far more work than reading
+// the icon's bytes once. The choice is charged as decoding charges it.
+bool ShowsPngEntry(std::span<const uint8_t> bytes, ReadBudget& budget);
 // Any image brought to 16×16 by FrameSourceIndex; an image without pixels
 // gives a wholly transparent one.
 IconImage ScaleToFrame(const IconImage& image);

@@ -1,6 +1,10 @@
 #include "formats/FrameIcon.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cassert>
+#include <cstring>
 
 #include "formats/IconLayout.h"
 
@@ -75,4 +79,90 @@ std::vector<uint8_t> EncodeFrameIcon(const IconImage& image) {
     }
     assert(out.size() == kFrameIconBytes);
     return out;
+}
+
+namespace {
+
+constexpr size_t kFrameColourRowsAt = kIconHeaderSize + kDirectoryEntrySize + kBitmapHeaderSize + 16 * 4;
+constexpr size_t kFrameMaskRowsAt = kFrameColourRowsAt + kFrameColourRowBytes * kFrameSize;
+
+// What every icon the writer makes starts with: the header, the directory
+// entry, the bitmap header and the colour table.
+const std::array<uint8_t, kFrameColourRowsAt>& WrittenPrefix() {
+    static const std::array<uint8_t, kFrameColourRowsAt> prefix = [] {
+        IconImage black{kFrameSize, kFrameSize, {}};
+        black.pixels.assign(size_t(kFrameSize) * kFrameSize, Rgba{0, 0, 0, 255});
+        const std::vector<uint8_t> bytes = EncodeFrameIcon(black);
+        std::array<uint8_t, kFrameColourRowsAt> p;
+        std::copy_n(bytes.begin(), p.size(), p.begin());
+        return p;
+    }();
+    return prefix;
+}
+
+// For a mask byte (eight pixels, the leftmost in the high bit), the four
+// colour-row bytes of those pixels with every transparent pixel's half set.
+constexpr std::array<uint32_t, 256> kTransparentNibbles = [] {
+    std::array<uint32_t, 256> table{};
+    for (unsigned mask = 0; mask < 256; ++mask)
+        for (unsigned pixel = 0; pixel < 8; ++pixel)
+            if (mask & (0x80u >> pixel)) table[mask] |= (pixel % 2 ? 0x0Fu : 0xF0u) << (8 * (pixel / 2));
+    return table;
+}();
+
+uint32_t Word32(const uint8_t* bytes) {
+    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+}
+
+}  // namespace
+
+bool IsWrittenFrameIcon(std::span<const uint8_t> bytes) {
+    const auto& prefix = WrittenPrefix();
+    if (bytes.size() != kFrameIconBytes || std::memcmp(bytes.data(), prefix.data(), prefix.size()) != 0) return false;
+    uint32_t stray = 0;  // padding that is not zero, or a transparent pixel that is not black
+    for (int row = 0; row < kFrameSize; ++row) {
+        const uint8_t* colours = &bytes[kFrameColourRowsAt + size_t(row) * kFrameColourRowBytes];
+        const uint8_t* mask = &bytes[kFrameMaskRowsAt + size_t(row) * kFrameMaskRowBytes];
+        stray |= uint32_t(mask[2] | mask[3]);
+        stray |= Word32(colours) & kTransparentNibbles[mask[0]];
+        stray |= Word32(colours + 4) & kTransparentNibbles[mask[1]];
+    }
+    static_assert(kBlack == 0, "a transparent pixel is stored as index 0");
+    return stray == 0;
+}
+
+namespace {
+
+// A standard colour as an opaque pixel word in memory order (red in the low
+// byte), as the decoders handle pixels.
+constexpr uint64_t OpaqueWord(size_t index) {
+    const Rgb c = kStandardColours[index];
+    return uint64_t(c.r) | uint64_t(c.g) << 8 | uint64_t(c.b) << 16 | uint64_t(0xFF) << 24;
+}
+// A colour byte's two pixels, the left one (the high half) first in memory.
+constexpr std::array<uint64_t, 256> kPixelPairs = [] {
+    std::array<uint64_t, 256> pairs{};
+    for (size_t byte = 0; byte < 256; ++byte) pairs[byte] = OpaqueWord(byte >> 4) | OpaqueWord(byte & 15) << 32;
+    return pairs;
+}();
+// Two mask bits, the left pixel's the higher: which of the pair's words stay.
+constexpr uint64_t kKeptPairs[4] = {~uint64_t(0), ~uint64_t(0) >> 32, ~uint64_t(0) << 32, 0};
+
+}  // namespace
+
+void DecodeWrittenFrameIcon(std::span<const uint8_t> bytes, Rgba* pixels) {
+    static_assert(std::endian::native == std::endian::little, "pixel words are stored as little-endian");
+    assert(IsWrittenFrameIcon(bytes));
+    for (int y = 0; y < kFrameSize; ++y) {
+        const int row = kFrameSize - 1 - y;  // stored bottom row first
+        const uint8_t* colours = &bytes[kFrameColourRowsAt + size_t(row) * kFrameColourRowBytes];
+        const uint8_t* mask = &bytes[kFrameMaskRowsAt + size_t(row) * kFrameMaskRowBytes];
+        const unsigned bits = unsigned(mask[0]) << 8 | mask[1];
+        Rgba* out = pixels + y * kFrameSize;
+        // A set mask bit clears the pixel's whole word: transparent black.
+        for (int i = 0; i < kFrameSize / 2; ++i) {
+            const uint64_t pair = kPixelPairs[colours[i]] & kKeptPairs[bits >> (14 - 2 * i) & 3u];
+            std::memcpy(out + 2 * i, &pair, sizeof pair);
+        }
+    }
 }

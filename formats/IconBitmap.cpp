@@ -12,11 +12,20 @@
 #include "formats/ByteReader.h"
 #include "formats/Errors.h"
 #include "formats/IconLayout.h"
+#include "formats/ImageTarget.h"
 
 // Pixels are handled as 32-bit words whose bytes lie in Rgba's order in memory.
 static_assert(std::endian::native == std::endian::little, "pixel words are stored as little-endian");
 
 namespace {
+
+// Prices, in the budget's units of 5 ns, each for the slowest input of its
+// step on the development machine (bench/cost/icon_cost.cpp measures them).
+constexpr uint64_t kRowPixelUnits = 2;      // a pixel of a row decoded whole (16 bits: 5.7 ns)
+constexpr uint64_t kSampledPixelUnits = 8;  // a pixel read on its own, from memory (33 ns)
+constexpr uint64_t kRowUnits = 16;          // finding a row, padding one cut short
+constexpr uint64_t kTableEntryUnits = 1;    // a colour table entry
+constexpr uint64_t kAlphaBytesPerUnit = 8;  // bytes of a 32-bit image scanned for alpha
 
 // The 40-byte header that starts a bitmap entry.
 struct BitmapHeader {
@@ -217,29 +226,6 @@ void DecodeRow(const uint8_t* row, const uint8_t* mask, const BitmapLayout& l, c
     }
 }
 
-// What reading a 32-bit image's alpha channel costs, scanned before its pixels.
-void ChargeAlphaScan(const BitmapLayout& l, const ZeroPadded& data, ReadBudget& budget) {
-    if (l.bpp == 32)
-        budget.charge(std::min<uint64_t>(l.masksAt, data.available().size()), "scanning a bitmap's alpha channel");
-}
-
-IconImage DecodeBitmap(const ZeroPadded& data, ReadBudget& budget) {
-    const BitmapLayout l = ReadBitmapLayout(data);
-    budget.chargePixels(uint64_t(l.width) * uint64_t(l.height), "decoding a bitmap");
-    ChargeAlphaScan(l, data, budget);
-    std::vector<uint8_t> padded;
-    const std::span<const uint8_t> bits = data.first(size_t(l.end()), padded);
-    const ColourTable table = ReadColourTable(l, data);
-    const uint32_t forcedAlpha = UsesAlpha(l, data) ? 0 : kAlphaBits;
-
-    IconImage image{l.width, l.height, {}};
-    image.pixels.resize(size_t(l.width) * size_t(l.height));  // every pixel is written below
-    for (int y = 0; y < l.height; ++y)
-        DecodeRow(&bits[size_t(l.colourRow(y))], &bits[size_t(l.maskRow(y))], l, table, forcedAlpha,
-                  &image.pixels[size_t(y) * size_t(l.width)]);
-    return image;
-}
-
 // `length` bytes from `at`: in place when they are all there, else copied
 // into storage with the missing ones zero, as the decoder's padding has them.
 const uint8_t* BytesAt(const ZeroPadded& data, uint64_t at, size_t length, std::vector<uint8_t>& storage) {
@@ -252,37 +238,43 @@ const uint8_t* BytesAt(const ZeroPadded& data, uint64_t at, size_t length, std::
     return storage.data();
 }
 
-// Only the 256 pixels FrameSourceIndex takes, read in place from 16 rows.
-IconImage SampleBitmap(const ZeroPadded& data, ReadBudget& budget) {
-    const BitmapLayout l = ReadBitmapLayout(data);
-    // A 16×16 image is its own sample, and row decoding is the quicker read.
-    if (l.width == kFrameSize && l.height == kFrameSize) return DecodeBitmap(data, budget);
-    budget.chargePixels(uint64_t(kFrameSize) * kFrameSize, "sampling a bitmap");
-    ChargeAlphaScan(l, data, budget);
-    const ColourTable table = ReadColourTable(l, data);
-    const uint32_t forcedAlpha = UsesAlpha(l, data) ? 0 : kAlphaBits;
-
-    int columns[kFrameSize];
-    for (int x = 0; x < kFrameSize; ++x) columns[x] = FrameSourceIndex(x, l.width);
-    std::vector<uint8_t> colourStorage, maskStorage;
-    IconImage image{kFrameSize, kFrameSize, {}};
-    image.pixels.resize(size_t(kFrameSize) * kFrameSize);
-    Rgba* out = image.pixels.data();
-    for (int y = 0; y < kFrameSize; ++y) {
-        const int sy = FrameSourceIndex(y, l.height);
-        const uint8_t* row = BytesAt(data, l.colourRow(sy), size_t(l.colourStride), colourStorage);
-        const uint8_t* mask = BytesAt(data, l.maskRow(sy), size_t(l.maskStride), maskStorage);
-        for (const int sx : columns) {
-            const uint32_t colour = l.bpp == 32 ? TrueColourPixel(row, sx, forcedAlpha)
-                                                : PaletteOrPackedPixel(row, sx, l.bpp, table);
-            Store(out++, colour & MaskKeep(mask, sx));
-        }
-    }
-    return image;
+// Charges what the decode below costs, before any of it is done. Prices are
+// in units of 5 ns on the slowest input for each step (bench/cost/).
+void ChargeDecoding(const BitmapLayout& l, const ImageTarget& target, const ZeroPadded& data, ReadBudget& budget) {
+    const uint64_t rows = uint64_t(target.height());
+    const uint64_t pixels = rows * uint64_t(target.width());
+    // A sampled pixel is a read of its own, often from memory.
+    const uint64_t pixelUnits = pixels * (target.wholeRows() ? kRowPixelUnits : kSampledPixelUnits);
+    uint64_t units = kTableEntryUnits * l.tableSize + kRowUnits * rows + pixelUnits;
+    // A 32-bit image's alpha channel is scanned until some pixel uses it.
+    if (l.bpp == 32) units += std::min<uint64_t>(l.masksAt, data.available().size()) / kAlphaBytesPerUnit;
+    budget.charge(units, "decoding a bitmap");
 }
 
 }  // namespace
 
-IconImage DecodeBitmapEntry(const ZeroPadded& data, ReadBudget& budget) { return DecodeBitmap(data, budget); }
+void DecodeBitmapEntry(const ZeroPadded& data, ImageTarget& target, ReadBudget& budget) {
+    const BitmapLayout l = ReadBitmapLayout(data);
+    target.begin(l.width, l.height, budget);
+    ChargeDecoding(l, target, data, budget);
+    const ColourTable table = ReadColourTable(l, data);
+    const uint32_t forcedAlpha = UsesAlpha(l, data) ? 0 : kAlphaBits;
 
-IconImage SampleBitmapEntry(const ZeroPadded& data, ReadBudget& budget) { return SampleBitmap(data, budget); }
+    std::vector<uint8_t> colourStorage, maskStorage;
+    for (int y = 0; y < target.height(); ++y) {
+        const int sy = target.sourceY(y);
+        const uint8_t* row = BytesAt(data, l.colourRow(sy), size_t(l.colourStride), colourStorage);
+        const uint8_t* mask = BytesAt(data, l.maskRow(sy), size_t(l.maskStride), maskStorage);
+        Rgba* out = target.row(y);
+        if (target.wholeRows()) {
+            DecodeRow(row, mask, l, table, forcedAlpha, out);
+            continue;
+        }
+        for (int x = 0; x < target.width(); ++x) {
+            const int sx = target.sourceX(x);
+            const uint32_t colour = l.bpp == 32 ? TrueColourPixel(row, sx, forcedAlpha)
+                                                : PaletteOrPackedPixel(row, sx, l.bpp, table);
+            Store(out + x, colour & MaskKeep(mask, sx));
+        }
+    }
+}

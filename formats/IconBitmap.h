@@ -6,10 +6,10 @@
 #include "formats/ReadBudget.h"
 #include "formats/ZeroPadded.h"
 
-// The whole image at its stored size. EInvalidGraphic when the header cannot
-// describe an icon image.
-IconImage DecodeBitmapEntry(const ZeroPadded& data, ReadBudget& budget);
-// ScaleToFrame(DecodeBitmapEntry(data)), reading only the 256 pixels the rule
-// takes from 16 rows and their mask (a 32-bit image's alpha channel is still
-// scanned, as it decides whether alpha counts).
-IconImage SampleBitmapEntry(const ZeroPadded& data, ReadBudget& budget);
+class ImageTarget;
+
+// The image into target: whole, or only the 16×16 frame, whose 256 pixels
+// are read from 16 rows and their mask in place (a 32-bit image's alpha
+// channel is still scanned, as it decides whether alpha counts).
+// EInvalidGraphic when the header cannot describe an icon image.
+void DecodeBitmapEntry(const ZeroPadded& data, ImageTarget& target, ReadBudget& budget);

@@ -6,6 +6,7 @@
 #include "core/Conversion.h"
 #include "formats/Errors.h"
 #include "formats/FrameIcon.h"
+#include "formats/ImageTarget.h"
 #include "formats/ReadBudget.h"
 
 namespace {
@@ -25,7 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ImportFrameIcon(*icon, false, budget);
         ImportFrameIcon(*icon, true, budget);
         // Other display depths take other directory entries.
-        for (uint16_t colours : {2, 16, 256}) DecodeFrameIcon({data, size}, budget, colours);
+        for (uint16_t colours : {2, 16, 256}) {
+            ImageTarget whole(ImageTarget::Size::Stored);
+            DecodeFrameIcon({data, size}, whole, budget, colours);
+        }
     } catch (const EZintraError&) {
     }
     if (budget.spent() >= budget.ceiling() || budget.spent() > kUnitsPerInputByte * size + kUnitsPerInput) abort();

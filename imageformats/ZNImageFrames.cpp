@@ -30,12 +30,13 @@ void GatherZNBytes(std::vector<uint8_t>& gathered, std::span<const uint8_t> more
 }
 
 std::vector<ZNImageFrame> ReadZNImageFrames(std::span<const uint8_t> file) {
-    const TDocument document = LoadZNAnimation(file);
+    ReadBudget budget;  // the one budget of this read
+    const TDocument document = LoadZNAnimation(file, budget);
     std::vector<ZNImageFrame> frames;
     frames.reserve(size_t(document.Count()));
     for (int n = 1; n <= document.Count(); ++n) {
         const TFrameRecord& frame = document.FrameAt(n);
-        frames.push_back({frame.icon->frameImage(), FrameDelayMs(frame.rate)});
+        frames.push_back({frame.icon->image(), FrameDelayMs(frame.rate)});
     }
     return frames;
 }

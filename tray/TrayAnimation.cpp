@@ -26,7 +26,8 @@ QImage FrameImage(const TFrameIcon& icon) {
 }
 
 TrayAnimation TrayAnimation::Load(const QString& path) {
-    const TDocument document = LoadAnimation(QFile::encodeName(path).toStdString());
+    ReadBudget budget;  // the one budget of this read
+    const TDocument document = LoadAnimation(QFile::encodeName(path).toStdString(), budget);
     TrayAnimation animation;
     animation.title = Text(document.title);
     animation.author = Text(document.authorName);

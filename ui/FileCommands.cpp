@@ -123,7 +123,8 @@ QString TFrmMain::ReadIntoWindow(const QString& path) {
     TDocument opened;
     Picture firstFrame(kFrameSize, kFrameSize);
     try {
-        opened = LoadAnimation(LocalPath(path), [this] {
+        ReadBudget budget;  // the one budget of this read
+        opened = LoadAnimation(LocalPath(path), budget, [this] {
             SetStatusText(0, kBusyText);
             StatusBar1->repaint();
         });

@@ -31,6 +31,7 @@
 #include "bench/peers/WorkItems.h"
 #include "core/AnimationLoader.h"
 #include "formats/FrameIcon.h"
+#include "formats/ImageTarget.h"
 
 namespace fs = std::filesystem;
 
@@ -66,11 +67,15 @@ private:
 // an icon decoded at its stored size.
 int DecodeOurs(const WorkItem& item, PixelDigest* digest) {
     if (item.kind == WorkItem::Kind::AnimatedCursor) {
-        const TDocument document = LoadCursorAnimation(item.bytes);
+        ReadBudget budget;
+        const TDocument document = LoadCursorAnimation(item.bytes, budget);
         benchmark::DoNotOptimize(&document);
         return document.Count();
     }
-    const IconImage image = DecodeFrameIcon(item.bytes);
+    ReadBudget budget;
+    ImageTarget whole(ImageTarget::Size::Stored);
+    DecodeFrameIcon(item.bytes, whole, budget);
+    const IconImage image = whole.take();
     benchmark::DoNotOptimize(image.pixels.data());
     if (digest) {
         digest->addFrame(image.width, image.height);

@@ -8,6 +8,8 @@
 #include "formats/Colours.h"
 #include "builders/PngBuilder.h"
 #include "formats/FrameIcon.h"
+#include "formats/ImageTarget.h"
+#include "formats/ReadBudget.h"
 
 namespace test {
 
@@ -183,6 +185,23 @@ inline IconImage SampleFrame() {
         if (x < 3 && y < 3) return Clear();
         return Opaque(kStandardColours[size_t((x + 3 * y) % 16)]);
     });
+}
+
+// Reads of their own, each on a budget of its own: an icon's bytes decoded
+// whole or as the 16×16 frame, and a loaded icon's image.
+inline IconImage DecodeIcon(std::span<const uint8_t> bytes, uint16_t deviceColours = 0,
+                            ImageTarget::Size size = ImageTarget::Size::Stored) {
+    ReadBudget budget;
+    ImageTarget target(size);
+    DecodeFrameIcon(bytes, target, budget, deviceColours);
+    return target.take();
+}
+inline IconImage SampleIcon(std::span<const uint8_t> bytes, uint16_t deviceColours = 0) {
+    return DecodeIcon(bytes, deviceColours, ImageTarget::Size::Frame);
+}
+inline IconImage Decoded(const TFrameIcon& icon) {
+    ReadBudget budget;
+    return icon.image(budget);
 }
 
 }  // namespace test

@@ -25,6 +25,11 @@ std::vector<uint8_t> OffColourIcon() {
     return BuildIcon(MakeImage(16, 16, [](int x, int) { return x == 0 ? Clear() : Opaque(kOffRed); }), 24);
 }
 
+// Whole reads, each on a budget of its own.
+TDocument OpenZN(std::span<const uint8_t> file, const std::function<void()>& onReducing = {}) { ReadBudget budget; return LoadZNAnimation(file, budget, onReducing); }
+TDocument OpenCursor(std::span<const uint8_t> file, const std::function<void()>& onReducing = {}) { ReadBudget budget; return LoadCursorAnimation(file, budget, onReducing); }
+TDocument Open(const std::string& path) { ReadBudget budget; return LoadAnimation(path, budget); }
+
 Rgb Pixel(const TDocument& d, int frame, int x) { return d.FrameAt(frame).icon->image().at(x, 0).rgb(); }
 bool Transparent(const TDocument& d, int frame, int x) { return d.FrameAt(frame).icon->image().at(x, 0).transparent(); }
 
@@ -41,7 +46,7 @@ TEST(LoadZNAnimation, KeepsCurrentFilesAsTheyAre) {
     bool reduced = false;
     const auto file = ZNBuilder().currentHeader(2, 3.0, 7, "T", "A")
         .frame(12, OffColourIcon()).frame(40000, OffColourIcon()).compressed();
-    const TDocument d = LoadZNAnimation(file, [&] { reduced = true; });
+    const TDocument d = OpenZN(file, [&] { reduced = true; });
     EXPECT_FALSE(reduced);
     EXPECT_EQ(d.title, "T");
     EXPECT_EQ(d.authorName, "A");
@@ -59,7 +64,7 @@ TEST(LoadZNAnimation, ReducesOlderFilesAndGivesEveryFrameTheSpeed) {
     bool reduced = false;
     const auto file = ZNBuilder().currentHeader(2, 2.0, 7).frame(12, OffColourIcon()).frame(30, OffColourIcon())
         .payload();
-    const TDocument d = LoadZNAnimation(file, [&] { reduced = true; });
+    const TDocument d = OpenZN(file, [&] { reduced = true; });
     EXPECT_TRUE(reduced);
     EXPECT_EQ(d.categoryIndex, kNoCategory);
     EXPECT_EQ(d.FrameAt(1).rate, 5);
@@ -69,15 +74,15 @@ TEST(LoadZNAnimation, ReducesOlderFilesAndGivesEveryFrameTheSpeed) {
 }
 
 TEST(LoadZNAnimation, RefusesFilesWithoutFrames) {
-    EXPECT_THROW(LoadZNAnimation(ZNBuilder().currentHeader(0).compressed()), EReadError);
+    EXPECT_THROW(OpenZN(ZNBuilder().currentHeader(0).compressed()), EReadError);
     const auto legacyClaimingThree = ZNBuilder().legacyHeader("3", "318", "5", "1", "t")
         .bytes(EncodeFrameIcon(SampleFrame())).payload();
-    EXPECT_THROW(LoadZNAnimation(legacyClaimingThree), EReadError);
+    EXPECT_THROW(OpenZN(legacyClaimingThree), EReadError);
 }
 
 TEST(LoadCursorAnimation, ReducesEveryFrameAndTakesTitleAndCreator) {
     bool reduced = false;
-    const TDocument d = LoadCursorAnimation(SampleCursor({OffColourIcon(), OffColourIcon()}), [&] { reduced = true; });
+    const TDocument d = OpenCursor(SampleCursor({OffColourIcon(), OffColourIcon()}), [&] { reduced = true; });
     EXPECT_TRUE(reduced);
     EXPECT_EQ(d.title, "Sample");
     EXPECT_EQ(d.authorName, "Zintra");
@@ -99,7 +104,7 @@ TEST(LoadCursorAnimation, TakesFramesStoredAsPng) {
     cursor[2] = 2;
     const IconImage red = MakeImage(16, 16, [](int, int) { return Opaque(kStandardColours[kRed]); });
     const Bytes icon = BuildIcon({IconEntry{red, 4, -1, {}}, PngEntry(enlarged(16))});
-    const TDocument d = LoadCursorAnimation(SampleCursor({cursor, icon}));
+    const TDocument d = OpenCursor(SampleCursor({cursor, icon}));
     ASSERT_EQ(d.Count(), 2);
     EXPECT_EQ(d.FrameAt(1).icon->image(), frame);
     EXPECT_EQ(d.FrameAt(2).icon->image(), frame);
@@ -110,9 +115,32 @@ TEST(LoadCursorAnimation, RefusesMoreFramesThanTheEditorCanNumber) {
     const Bytes tiny = BuildIcon(MakeImage(1, 1, [](int, int) { return Opaque(kStandardColours[kRed]); }), 1);
     std::vector<Bytes> icons(32768, Chunk("icon", tiny));
     const Bytes file = Riff("ACON", {HeaderChunk({}), List("fram", icons)});
-    EXPECT_THROW(LoadCursorAnimation(file), EReadError);
+    EXPECT_THROW(OpenCursor(file), EReadError);
     icons.pop_back();
-    EXPECT_EQ(LoadCursorAnimation(Riff("ACON", {HeaderChunk({}), List("fram", icons)})).Count(), 32767);
+    EXPECT_EQ(OpenCursor(Riff("ACON", {HeaderChunk({}), List("fram", icons)})).Count(), 32767);
+}
+
+TEST(LoadCursorAnimation, ImportsAnImageThatEveryRecordShowsOnce) {
+    // Each "seq " chunk points one record at image 0: 32767 records of one
+    // 256×256 image, which a content hash would read 32767 times.
+    const Bytes icon = BuildIcon(EnlargedSample(256), 32);
+    std::vector<Bytes> chunks{HeaderChunk({.frames = kMaxFrames, .steps = kMaxFrames})};
+    for (int i = 0; i < kMaxFrames; ++i) chunks.push_back(Chunk("seq ", Words({0})));
+    chunks.push_back(List("fram", {Chunk("icon", icon)}));
+    const Bytes file = Riff("ACON", chunks);
+    ReadBudget budget;
+    const TDocument d = LoadCursorAnimation(file, budget);
+    ASSERT_EQ(d.Count(), kMaxFrames);
+    EXPECT_EQ(d.FrameAt(kMaxFrames).icon->image(), SampleFrame());
+    EXPECT_LT(budget.spent(), 4 * file.size() + 300 * uint64_t(kMaxFrames)) << "each record imported anew";
+}
+
+TEST(LoadZNAnimation, DecodesAPngEntryThatFramesRepeatOnce) {
+    ReadBudget one, repeated;
+    LoadZNAnimation(SharedEntryZN(1, EnlargedSample(256), {}), one);
+    EXPECT_EQ(LoadZNAnimation(SharedEntryZN(1000, EnlargedSample(256), {}), repeated).FrameAt(1000).icon->image(), SampleFrame());
+    // A decode costs some 300 k units; a repeat hashes and compares 1 KB.
+    EXPECT_LT(repeated.spent(), one.spent() + 1000 * 4000) << "each frame decoded anew";
 }
 
 class LoadAnimationFiles : public ::testing::Test {
@@ -134,13 +162,13 @@ protected:
 TEST_F(LoadAnimationFiles, ChoosesTheReaderByExtension) {
     const auto zn = ZNBuilder().currentHeader(1).frame(9, OffColourIcon()).compressed();
     const auto ani = SampleCursor({OffColourIcon()});
-    EXPECT_EQ(LoadAnimation(Write("a.ZN", zn)).FrameAt(1).rate, 9);
-    EXPECT_EQ(LoadAnimation(Write("b.Ani", ani)).title, "Sample");
-    EXPECT_THROW(LoadAnimation(Write("c.ani", zn)), EReadError);
-    EXPECT_THROW(LoadAnimation(Write("d.zn", ani)), EZintraError);
-    EXPECT_THROW(LoadAnimation(Write("e.gif", zn)), EReadError);
-    EXPECT_THROW(LoadAnimation(Write("empty.ani", {})), EReadError) << "a 0-byte cursor has no frames";
-    EXPECT_THROW(LoadAnimation((m_dir / "missing.zn").string()), EFOpenError);
+    EXPECT_EQ(Open(Write("a.ZN", zn)).FrameAt(1).rate, 9);
+    EXPECT_EQ(Open(Write("b.Ani", ani)).title, "Sample");
+    EXPECT_THROW(Open(Write("c.ani", zn)), EReadError);
+    EXPECT_THROW(Open(Write("d.zn", ani)), EZintraError);
+    EXPECT_THROW(Open(Write("e.gif", zn)), EReadError);
+    EXPECT_THROW(Open(Write("empty.ani", {})), EReadError) << "a 0-byte cursor has no frames";
+    EXPECT_THROW(Open((m_dir / "missing.zn").string()), EFOpenError);
 }
 
 TEST_F(LoadAnimationFiles, FirstFrameIsTheFullReadsFirstAndCostsOnlyWhatItNeeds) {
@@ -195,7 +223,7 @@ std::string DocumentSummary(const TDocument& d) {
     return Summary(d.Count(), kinds);
 }
 
-std::string OpenSummary(const std::string& path) { return DocumentSummary(LoadAnimation(path)); }
+std::string OpenSummary(const std::string& path) { return DocumentSummary(Open(path)); }
 
 std::string ThumbnailSummary(const std::string& path) {
     ReadBudget budget;

@@ -53,6 +53,16 @@ std::unique_ptr<TFrameIcon> LoadedIcon(const std::vector<uint8_t>& bytes) {
     return TFrameIcon::Loaded(bytes);
 }
 
+// A loaded icon rendered or imported as a read does it, on a budget of its own.
+void Render(const TFrameIcon& icon, Picture& target, Rgb background) {
+    ReadBudget budget;
+    RenderFrameIcon(icon, target, background, budget);
+}
+std::unique_ptr<TFrameIcon> Import(const TFrameIcon& icon, bool reduce) {
+    ReadBudget budget;
+    return ImportFrameIcon(icon, reduce, budget);
+}
+
 // ---- Scaling to 16×16 ----------------------------------------------------
 
 TEST(ScaleToFrame, SixteenBySixteenPicturePassesUnchanged) {
@@ -143,14 +153,14 @@ TEST(RenderFrameIcon, BuiltIconRoundTripsThroughTheKeyColour) {
 TEST(RenderFrameIcon, LoadedIconDrawsItsDecodedImage) {
     const IconImage frame = test::SampleFrame();
     Picture target;
-    RenderFrameIcon(*LoadedIcon(test::BuildIcon(frame)), target, kKeyColour);
+    Render(*LoadedIcon(test::BuildIcon(frame)), target, kKeyColour);
     EXPECT_EQ(target, AsPicture(frame));
 }
 
 TEST(RenderFrameIcon, LargerIconIsDrawnIntoTheSixteenPixelCell) {
     const IconImage frame = test::SampleFrame();
     Picture target;
-    RenderFrameIcon(*LoadedIcon(test::BuildIcon(Doubled(frame), 4)), target, kKeyColour);
+    Render(*LoadedIcon(test::BuildIcon(Doubled(frame), 4)), target, kKeyColour);
     EXPECT_EQ(target, AsPicture(frame));
 }
 
@@ -162,7 +172,7 @@ TEST(RenderFrameIcon, PartialAlphaIsBlendedOverTheBackground) {
         return Opaque(kStandardColours[kBlue]);
     });
     Picture target;
-    RenderFrameIcon(*LoadedIcon(test::BuildIcon(image, 32)), target, kKeyColour);
+    Render(*LoadedIcon(test::BuildIcon(image, 32)), target, kKeyColour);
     EXPECT_EQ(target.at(0, 0), kKeyColour);
     // (colour·alpha + background·(255 − alpha)) / 255, rounded.
     EXPECT_EQ(target.at(1, 0), (Rgb{244, 180, 180}));
@@ -176,7 +186,7 @@ TEST(RenderFrameIcon, ZeroAlphaComesBackTransparentAfterMakeFrameIcon) {
         return x < 8 ? Rgba{10, 20, 30, 0} : Opaque(kPureRed);
     });
     Picture working;
-    RenderFrameIcon(*LoadedIcon(test::BuildIcon(image, 32)), working, kKeyColour);
+    Render(*LoadedIcon(test::BuildIcon(image, 32)), working, kKeyColour);
     const IconImage made = MakeFrameIcon(working)->image();
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) ASSERT_EQ(made.at(x, y), x < 8 ? Clear() : Opaque(kPureRed));
@@ -191,7 +201,7 @@ std::vector<uint8_t> UndecodableIcon() {
 
 std::string DecodeError(const std::vector<uint8_t>& bytes) {
     try {
-        DecodeFrameIcon(bytes);
+        test::DecodeIcon(bytes);
     } catch (const EZintraError& e) {
         return e.what();
     }
@@ -204,7 +214,7 @@ TEST(RenderFrameIcon, DecodeFailurePassesToTheCallerUnchanged) {
     ASSERT_NE(expected, "decoded");
     Picture target;
     try {
-        RenderFrameIcon(*LoadedIcon(bytes), target, kKeyColour);
+        Render(*LoadedIcon(bytes), target, kKeyColour);
         FAIL() << "no error";
     } catch (const EZintraError& e) {
         EXPECT_EQ(std::string(e.what()), expected);
@@ -245,7 +255,7 @@ TEST(ImportFrameIcon, SixteenBySixteenIconComesBackPixelForPixel) {
     const IconImage frame = test::SampleFrame();
     const auto loaded = LoadedIcon(test::BuildIcon(frame));
     for (bool reduce : {false, true}) {
-        const auto imported = ImportFrameIcon(*loaded, reduce);
+        const auto imported = Import(*loaded, reduce);
         EXPECT_EQ(imported->state(), TFrameIcon::State::Built);
         EXPECT_EQ(imported->image(), frame) << "reduce " << reduce;
     }
@@ -253,7 +263,7 @@ TEST(ImportFrameIcon, SixteenBySixteenIconComesBackPixelForPixel) {
 
 TEST(ImportFrameIcon, ThirtyTwoPixelIconBecomesSixteenPixelFrame) {
     const IconImage frame = test::SampleFrame();
-    const auto imported = ImportFrameIcon(*LoadedIcon(test::BuildIcon(Doubled(frame), 4)), true);
+    const auto imported = Import(*LoadedIcon(test::BuildIcon(Doubled(frame), 4)), true);
     EXPECT_EQ(imported->image(), frame);
 }
 
@@ -262,8 +272,8 @@ TEST(ImportFrameIcon, ReductionIsAppliedOnlyWhenAsked) {
         return x == 0 ? Clear() : Opaque({250, 10, 10});
     });
     const auto loaded = LoadedIcon(test::BuildIcon(image, 24));
-    EXPECT_EQ(ImportFrameIcon(*loaded, false)->image(), image);
-    const IconImage reduced = ImportFrameIcon(*loaded, true)->image();
+    EXPECT_EQ(Import(*loaded, false)->image(), image);
+    const IconImage reduced = Import(*loaded, true)->image();
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) ASSERT_EQ(reduced.at(x, y), x == 0 ? Clear() : Opaque(kPureRed));
 }
@@ -272,7 +282,7 @@ TEST(ImportFrameIcon, OpaqueKeyColourPixelBecomesTransparent) {
     const IconImage image = MakeImage(16, 16, [](int x, int y) {
         return x == 5 && y == 9 ? Opaque(kKeyColour) : Opaque(kPureRed);
     });
-    const IconImage imported = ImportFrameIcon(*LoadedIcon(test::BuildIcon(image, 24)), true)->image();
+    const IconImage imported = Import(*LoadedIcon(test::BuildIcon(image, 24)), true)->image();
     EXPECT_EQ(imported.at(5, 9), Clear());
     EXPECT_EQ(imported.at(6, 9), Opaque(kPureRed));
 }
@@ -293,14 +303,14 @@ TEST(ImportFrameIcon, EqualsRenderingOverTheKeyColourThenReducingOrMaking) {
     for (size_t i = 0; i < icons.size(); ++i)
         for (bool reduce : {false, true}) {
             Picture rendered(16, 16);
-            RenderFrameIcon(*icons[i], rendered, kKeyColour);
+            Render(*icons[i], rendered, kKeyColour);
             const auto expected = reduce ? ReduceColours(rendered) : MakeFrameIcon(rendered);
-            EXPECT_EQ(ImportFrameIcon(*icons[i], reduce)->image(), expected->image()) << i << " reduce " << reduce;
+            EXPECT_EQ(Import(*icons[i], reduce)->image(), expected->image()) << i << " reduce " << reduce;
         }
 }
 
 TEST(ImportFrameIcon, DecodeFailurePassesToTheCaller) {
-    EXPECT_THROW(ImportFrameIcon(*LoadedIcon(UndecodableIcon()), true), EZintraError);
+    EXPECT_THROW(Import(*LoadedIcon(UndecodableIcon()), true), EZintraError);
 }
 
 // ---- PasteFrame ----------------------------------------------------------

@@ -231,7 +231,7 @@ TEST(AnimatedCursorImages, CursorResourceBecomesAnIcon) {
     expected[2] = 1;
     EXPECT_EQ(test::BytesOf(reader.FrameImage(0)), expected);
     EXPECT_EQ(reader.FrameImage(0).state(), TFrameIcon::State::Loaded);
-    EXPECT_EQ(reader.FrameImage(0).image(), test::SampleFrame());
+    EXPECT_EQ(test::Decoded(reader.FrameImage(0)), test::SampleFrame());
 }
 
 TEST(AnimatedCursorImages, KindThreeStopsItsListButNotTheWalk) {

@@ -101,8 +101,8 @@ using test::ZNBuilder;
 // --- Opening ------------------------------------------------------------------
 
 // Reads and converts as the Open command does.
-TDocument OpenZN(std::span<const uint8_t> file) { return LoadZNAnimation(file); }
-TDocument OpenCursor(std::span<const uint8_t> file) { return LoadCursorAnimation(file); }
+TDocument OpenZN(std::span<const uint8_t> file) { ReadBudget budget; return LoadZNAnimation(file, budget); }
+TDocument OpenCursor(std::span<const uint8_t> file) { ReadBudget budget; return LoadCursorAnimation(file, budget); }
 
 bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -406,7 +406,7 @@ TEST(BadCursorInput, TheUndamagedCursorsOpen) {
         EXPECT_TRUE(outcome.opened) << outcome.message;
         EXPECT_EQ(outcome.problem, "");
     }
-    EXPECT_EQ(LoadCursorAnimation(MultiFrameCursor()).Count(), 3);
+    EXPECT_EQ(OpenCursor(MultiFrameCursor()).Count(), 3);
 }
 
 TEST(BadCursorInput, EveryTruncationOfAMultiFrameCursor) {

@@ -1,4 +1,5 @@
 #include "formats/FrameIcon.h"
+#include "formats/ImageTarget.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ std::string MessageOf(auto&& action) {
 }
 
 std::string DecodeError(const std::vector<uint8_t>& bytes) {
-    return MessageOf<EZintraError>([&] { DecodeFrameIcon(bytes); });
+    return MessageOf<EZintraError>([&] { test::DecodeIcon(bytes); });
 }
 
 IconImage AllTransparent() { return MakeImage(16, 16, [](int, int) { return Clear(); }); }
@@ -72,7 +73,7 @@ TEST(EncodeFrameIcon, TopLeftPixelLandsInTheLastRows) {
 
 TEST(EncodeFrameIcon, StoresOtherColoursAsTheirNearestStandardColour) {
     const auto image = MakeImage(16, 16, [](int, int) { return Opaque({240, 240, 241}); });
-    const IconImage decoded = DecodeFrameIcon(EncodeFrameIcon(image));
+    const IconImage decoded = test::DecodeIcon(EncodeFrameIcon(image));
     EXPECT_EQ(decoded.at(5, 5), Opaque(kStandardColours[kWhite]));
 }
 
@@ -80,7 +81,7 @@ TEST(FrameIcon, RoundTripsThroughItsBytes) {
     const auto built = TFrameIcon::Built(test::SampleFrame());
     const auto loaded = LoadFrameIcon(test::BytesOf(*built));
     EXPECT_EQ(loaded->state(), TFrameIcon::State::Loaded);
-    EXPECT_EQ(loaded->image(), test::SampleFrame());
+    EXPECT_EQ(test::Decoded(*loaded), test::SampleFrame());
     EXPECT_EQ(test::BytesOf(*loaded), test::BytesOf(*built)) << "a loaded icon writes its bytes unchanged";
 }
 
@@ -96,6 +97,23 @@ TEST(FrameIcon, EmptyIconHasNeitherBytesNorImage) {
     EXPECT_EQ(MessageOf<EInvalidGraphic>([&] { empty.image(); }), "Icon image is not valid");
 }
 
+TEST(IsWrittenFrameIcon, AcceptsExactlyWhatTheWriterMakes) {
+    const std::vector<uint8_t> clear = EncodeFrameIcon(AllTransparent());
+    EXPECT_TRUE(IsWrittenFrameIcon(clear));
+    EXPECT_TRUE(IsWrittenFrameIcon(EncodeFrameIcon(test::SampleFrame())));
+    auto changed = [&](size_t at, uint8_t value) {
+        std::vector<uint8_t> bytes = clear;
+        bytes[at] = value;
+        return bytes;
+    };
+    // A transparent pixel stored as maroon, mask padding, a table colour, a byte more.
+    std::vector<uint8_t> longer = clear;
+    longer.push_back(0);
+    for (const auto& bytes : {changed(126, 0x01), changed(317, 1), changed(66, 1), longer})
+        EXPECT_FALSE(IsWrittenFrameIcon(bytes));
+    EXPECT_EQ(test::DecodeIcon(changed(126, 0x01)), AllTransparent()) << "still transparent black";
+}
+
 // --- Loading ----------------------------------------------------------------
 
 TEST(LoadFrameIcon, ChecksOnlyTheHeader) {
@@ -108,7 +126,7 @@ TEST(LoadFrameIcon, ChecksOnlyTheHeader) {
 
 TEST(LoadFrameIcon, TypeZeroShowsTheStandardApplicationIcon) {
     const auto icon = LoadFrameIcon({0, 0, 0, 0, 0, 0});
-    EXPECT_EQ(icon->image(), StandardApplicationIcon());
+    EXPECT_EQ(test::Decoded(*icon), StandardApplicationIcon());
     EXPECT_EQ(StandardApplicationIcon().width, 16);
 }
 
@@ -124,7 +142,7 @@ IconImage Gradient(int w, int h) {
 TEST(DecodeFrameIcon, ReadsEveryDepthAtItsStoredSize) {
     for (int bpp : {24, 32}) {
         const IconImage image = Gradient(20, 12);
-        EXPECT_EQ(DecodeFrameIcon(BuildIcon(image, bpp)), image) << bpp;
+        EXPECT_EQ(test::DecodeIcon(BuildIcon(image, bpp)), image) << bpp;
     }
     // Palette depths: the pixels take standard colours from the table.
     const IconImage standard = MakeImage(32, 32, [](int x, int y) {
@@ -132,15 +150,15 @@ TEST(DecodeFrameIcon, ReadsEveryDepthAtItsStoredSize) {
     });
     const auto bytes4 = BuildIcon(standard, 4);
     EXPECT_EQ(bytes4.size(), 766u);
-    EXPECT_EQ(DecodeFrameIcon(bytes4), standard);
-    EXPECT_EQ(DecodeFrameIcon(BuildIcon(standard, 8)), standard);
+    EXPECT_EQ(test::DecodeIcon(bytes4), standard);
+    EXPECT_EQ(test::DecodeIcon(BuildIcon(standard, 8)), standard);
     const IconImage twoColour = MakeImage(9, 3, [](int x, int y) {
         return Opaque((x + y) % 2 ? kStandardColours[kMaroon] : kStandardColours[kBlack]);
     });
-    EXPECT_EQ(DecodeFrameIcon(BuildIcon(twoColour, 1)), twoColour);
+    EXPECT_EQ(test::DecodeIcon(BuildIcon(twoColour, 1)), twoColour);
     // 16 bits keep 5 bits per channel, widened again.
     const IconImage five = MakeImage(3, 2, [](int x, int) { return Opaque({uint8_t(x * 8), 255, 0}); });
-    EXPECT_EQ(DecodeFrameIcon(BuildIcon(five, 16)), five);
+    EXPECT_EQ(test::DecodeIcon(BuildIcon(five, 16)), five);
 }
 
 TEST(DecodeFrameIcon, IgnoresTheDirectoryEntrysSizeFieldsButNotTheBitmapHeader) {
@@ -149,15 +167,15 @@ TEST(DecodeFrameIcon, IgnoresTheDirectoryEntrysSizeFieldsButNotTheBitmapHeader) 
     bytes[7] = 1;    // height
     bytes[10] = 7;   // planes
     bytes[12] = 32;  // bit count
-    EXPECT_EQ(DecodeFrameIcon(bytes), test::SampleFrame());
+    EXPECT_EQ(test::DecodeIcon(bytes), test::SampleFrame());
     test::SetU32(bytes, 22 + 4, 8);  // bitmap header width
-    EXPECT_EQ(DecodeFrameIcon(bytes).width, 8);
+    EXPECT_EQ(test::DecodeIcon(bytes).width, 8);
 }
 
 TEST(DecodeFrameIcon, ReadsAFullTableWhateverColoursUsedSays) {
     auto bytes = BuildIcon(test::SampleFrame());
     test::SetU32(bytes, 22 + 32, 2);  // colours used
-    EXPECT_EQ(DecodeFrameIcon(bytes), test::SampleFrame());
+    EXPECT_EQ(test::DecodeIcon(bytes), test::SampleFrame());
 }
 
 TEST(DecodeFrameIcon, ChoosesTheEntryMatchingTheDisplayElseTheRichestThatFits) {
@@ -167,17 +185,17 @@ TEST(DecodeFrameIcon, ChoosesTheEntryMatchingTheDisplayElseTheRichestThatFits) {
     // A colour word equal to the display's colour count wins even when an
     // earlier entry also fits.
     auto icon = BuildIcon({IconEntry{a, 24, 0, {}}, IconEntry{b, 24, 16, {}}, IconEntry{c, 24, 256, {}}});
-    EXPECT_EQ(DecodeFrameIcon(icon, 16).width, 6);
+    EXPECT_EQ(test::DecodeIcon(icon, 16).width, 6);
     // Nothing equals 8: the first that fits (4) is chosen, then any later one
     // with more colours than it replaces the choice.
     icon = BuildIcon({IconEntry{a, 24, 16, {}}, IconEntry{b, 24, 4, {}}, IconEntry{c, 24, 9, {}}});
-    EXPECT_EQ(DecodeFrameIcon(icon, 8).width, 8);
+    EXPECT_EQ(test::DecodeIcon(icon, 8).width, 8);
     // Nothing fits: the first entry.
     icon = BuildIcon({IconEntry{a, 24, 16, {}}, IconEntry{b, 24, 256, {}}});
-    EXPECT_EQ(DecodeFrameIcon(icon, 2).width, 4);
+    EXPECT_EQ(test::DecodeIcon(icon, 2).width, 4);
     // On a true-colour display a zero colour word wins.
     icon = BuildIcon({IconEntry{a, 4, 16, {}}, IconEntry{b, 32, 0, {}}});
-    EXPECT_EQ(DecodeFrameIcon(icon).width, 6);
+    EXPECT_EQ(test::DecodeIcon(icon).width, 6);
 }
 
 TEST(DecodeFrameIcon, UsesAlphaOnlyWhenTheImageHasSome) {
@@ -185,7 +203,7 @@ TEST(DecodeFrameIcon, UsesAlphaOnlyWhenTheImageHasSome) {
         const uint8_t alpha[] = {0, 128, 255, 255};
         return Rgba{200, 100, 50, alpha[x]};
     });
-    const IconImage decoded = DecodeFrameIcon(BuildIcon(withAlpha, 32));
+    const IconImage decoded = test::DecodeIcon(BuildIcon(withAlpha, 32));
     EXPECT_EQ(decoded.at(0, 0), Clear()) << "alpha 0 is transparent though the mask is clear";
     EXPECT_EQ(decoded.at(1, 0), (Rgba{200, 100, 50, 128}));
     EXPECT_EQ(decoded.at(2, 0), (Rgba{200, 100, 50, 255}));
@@ -194,7 +212,7 @@ TEST(DecodeFrameIcon, UsesAlphaOnlyWhenTheImageHasSome) {
     const Rgb black = kStandardColours[kBlack];
     auto bytes = BuildIcon(MakeImage(3, 1, [&](int x, int) { return x == 0 ? Clear() : Opaque(x == 1 ? kRed : black); }), 32);
     for (size_t at = 22 + 40; at < 22 + 40 + 4 * 3; at += 4) bytes[at + 3] = 0;
-    const IconImage maskOnly = DecodeFrameIcon(bytes);
+    const IconImage maskOnly = test::DecodeIcon(bytes);
     EXPECT_EQ(maskOnly.at(0, 0), Clear());
     EXPECT_EQ(maskOnly.at(1, 0), Opaque(kRed));
     EXPECT_EQ(maskOnly.at(2, 0), Opaque(black)) << "opaque black is not transparent";
@@ -203,7 +221,7 @@ TEST(DecodeFrameIcon, UsesAlphaOnlyWhenTheImageHasSome) {
 TEST(DecodeFrameIcon, ReadsMissingBytesAsZero) {
     auto bytes = BuildIcon(test::SampleFrame());
     bytes.resize(254);  // no mask rows: every pixel opaque
-    const IconImage decoded = DecodeFrameIcon(bytes);
+    const IconImage decoded = test::DecodeIcon(bytes);
     EXPECT_EQ(decoded.at(0, 0), Opaque(kStandardColours[kBlack]));
     EXPECT_EQ(decoded.at(5, 5), test::SampleFrame().at(5, 5));
 
@@ -230,7 +248,7 @@ TEST(DecodeFrameIcon, RefusesHeadersThatWouldAllocateTooMuchOrCannotBeAnImage) {
         EXPECT_EQ(DecodeError(bytes), "Icon image is not valid") << c.name;
     }
     auto maxSide = BuildIcon(MakeImage(256, 256, [](int, int) { return Opaque(kRed); }), 1);
-    EXPECT_EQ(DecodeFrameIcon(maxSide).width, 256);
+    EXPECT_EQ(test::DecodeIcon(maxSide).width, 256);
 }
 
 TEST(DecodeFrameIcon, RefusesIconsWithoutAnImage) {
@@ -246,8 +264,8 @@ TEST(DecodeFrameIcon, ReadsPngEntriesWithTheirAlpha) {
     // A 16×16 bitmap beside a 256×256 PNG whose zero colour word wins on a
     // true-colour display, as in icons of the last twenty years.
     const auto icon = BuildIcon({IconEntry{test::SampleFrame(), 4, -1, {}}, test::PngEntry(large)});
-    EXPECT_EQ(DecodeFrameIcon(BuildIcon({test::PngEntry(large)})), large);
-    EXPECT_EQ(DecodeFrameIcon(icon, 16), test::SampleFrame());
+    EXPECT_EQ(test::DecodeIcon(BuildIcon({test::PngEntry(large)})), large);
+    EXPECT_EQ(test::DecodeIcon(icon, 16), test::SampleFrame());
 }
 
 TEST(DecodeFrameIcon, RefusesPngEntriesThatDoNotFitTheirDirectory) {
@@ -274,7 +292,8 @@ TEST(FrameIconBudget, EveryDecoderFailsWithTheReadErrorAndACauseWhenOverBudget) 
     for (const auto& c : cases) {
         ReadBudget budget(1000);
         try {
-            c.sample ? SampleFrameIcon(c.icon, budget) : DecodeFrameIcon(c.icon, budget);
+            ImageTarget target(c.sample ? ImageTarget::Size::Frame : ImageTarget::Size::Stored);
+            DecodeFrameIcon(c.icon, target, budget);
             ADD_FAILURE() << c.name << " read within 1000 units";
         } catch (const EReadError& e) {
             EXPECT_STREQ(e.what(), "Stream read error") << c.name;
@@ -342,7 +361,7 @@ TEST(SampleFrameIcon, GivesWhatDecodingWholeAndScalingGives) {
 
     for (size_t i = 0; i < icons.size(); ++i)
         for (uint16_t colours : {0, 16, 256})
-            EXPECT_EQ(Outcome([&] { return SampleFrameIcon(icons[i], colours); }),
-                      Outcome([&] { return ScaleToFrame(DecodeFrameIcon(icons[i], colours)); }))
+            EXPECT_EQ(Outcome([&] { return test::SampleIcon(icons[i], colours); }),
+                      Outcome([&] { return ScaleToFrame(test::DecodeIcon(icons[i], colours)); }))
                 << "icon " << i << " at " << colours;
 }

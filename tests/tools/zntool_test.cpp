@@ -450,7 +450,7 @@ TEST_F(ZntoolTest, ZNToZNKeepsEveryFieldFrameAndRate) {
     ASSERT_EQ(out.FrameCount(), 3);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(out.Rate(i), 10 * (i + 1));
-        EXPECT_EQ(out.Icon(i).image(), Pattern(i)) << "frame " << i;
+        EXPECT_EQ(test::Decoded(out.Icon(i)), Pattern(i)) << "frame " << i;
     }
     EXPECT_EQ(Slurp(At("out.zn")), Slurp(in)) << "the same document through the same writer";
 }
@@ -492,10 +492,10 @@ TEST_F(ZntoolTest, CursorToZNIsTheEditorsImport) {
     ASSERT_EQ(out.FrameCount(), 2);
     EXPECT_EQ(out.Rate(0), 6);
     EXPECT_EQ(out.Rate(1), 12);
-    EXPECT_EQ(out.Icon(0).image(), test::MakeImage(16, 16, [](int x, int) {
+    EXPECT_EQ(test::Decoded(out.Icon(0)), test::MakeImage(16, 16, [](int x, int) {
         return x < 4 ? Clear() : Opaque(kStandardColours[kRed]);
     }));
-    EXPECT_EQ(out.Icon(1).image(), Pattern(1));
+    EXPECT_EQ(test::Decoded(out.Icon(1)), Pattern(1));
 }
 
 TEST_F(ZntoolTest, ZNOutputNeedsATitleAndAnAuthorName) {
@@ -654,7 +654,8 @@ TEST_F(ZntoolTest, CursorReadsBackToTheSameFramesAndRates) {
     EXPECT_EQ(cursor.Title(), "Renamed");
     EXPECT_EQ(cursor.Creator(), "Ann");
     ASSERT_EQ(cursor.FrameCount(), 3);
-    const TDocument imported = LoadAnimation(At("out.ani"));
+    ReadBudget budget;
+    const TDocument imported = LoadAnimation(At("out.ani"), budget);
     ASSERT_EQ(imported.Count(), 3);
     const int32_t rates[] = {10, 20, 7};
     for (int i = 0; i < 3; ++i) {
@@ -693,8 +694,9 @@ TEST_F(ZntoolTest, GifAndPngStripsComeBackAsTheSameFrames) {
 
     ASSERT_EQ(gif.status, 0) << gif.err;
     ASSERT_EQ(png.status, 0) << png.err;
-    const TDocument fromGif = LoadAnimation(At("walk.zn"));
-    const TDocument fromPng = LoadAnimation(At("out/strip.zn"));
+    ReadBudget gifBudget, pngBudget;
+    const TDocument fromGif = LoadAnimation(At("walk.zn"), gifBudget);
+    const TDocument fromPng = LoadAnimation(At("out/strip.zn"), pngBudget);
     EXPECT_EQ(fromGif.title, "walk") << "titled after the file";
     EXPECT_EQ(fromPng.title, "strip");
     ASSERT_EQ(fromGif.Count(), 6);

@@ -469,7 +469,8 @@ TEST_F(FileCommands, SavesACompleteDocumentWithoutAsking) {
     ASSERT_EQ(file.FrameCount(), 1);
     EXPECT_EQ(file.Rate(0), 33) << "the current frame is committed first";
     Picture stored(16, 16);
-    RenderFrameIcon(file.Icon(0), stored, kKeyColour);
+    ReadBudget budget;
+    RenderFrameIcon(file.Icon(0), stored, kKeyColour, budget);
     EXPECT_EQ(stored.at(0, 0), kStandardColours[kBlack]);
     EXPECT_EQ(stored.at(1, 0), kKeyColour);
 }
