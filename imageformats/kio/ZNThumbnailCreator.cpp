@@ -18,7 +18,7 @@ namespace {
 QImage FirstFrame(const QString& path) {
     ReadBudget budget;
     const TDocument document = LoadFirstFrame(AnimationKind::ZN, QFile::encodeName(path).toStdString(), budget);
-    const IconImage frame = document.FrameAt(1).icon->frameImage(budget);
+    const IconImage frame = document.FrameAt(1).icon->image(budget);
     QImage image(frame.width, frame.height, QImage::Format_RGBA8888);
     for (int y = 0; y < frame.height; ++y)
         std::memcpy(image.scanLine(y), &frame.pixels[size_t(y) * size_t(frame.width)], size_t(frame.width) * 4);
