@@ -1,7 +1,12 @@
 """Reads an image through gdk-pixbuf as a GTK viewer does and prints what it
 got: the still image, then each frame of the animation with its delay, one
 more than there are frames (an endless loop starts over), or the error.
-Usage: pixbuf_frames.py FILE"""
+With "info", what a file chooser asks: the format and size. With "prepared",
+the signals of a loader fed the file by content in pieces, whose handler
+clears the pixbuf it is handed in area-prepared as geeqie does, then the
+still image. With "overflow", whether the animation a loader announced is
+still after a write longer than any ZN file failed.
+Usage: pixbuf_frames.py [info|prepared|overflow] FILE"""
 import sys
 
 import gi
@@ -41,4 +46,35 @@ def main(path):
         frames.advance(now)
 
 
-main(sys.argv[1])
+def info(path):
+    format_, width, height = GdkPixbuf.Pixbuf.get_file_info(path)
+    print(format_.get_name() if format_ else "none", width, height)
+
+
+def prepared(path):
+    loader = GdkPixbuf.PixbufLoader()
+
+    def clear(loader):
+        print("prepared")
+        loader.get_pixbuf().fill(0)
+
+    loader.connect("area-prepared", clear)
+    loader.connect("area-updated", lambda _, *area: print("updated", *area))
+    data = open(path, "rb").read()
+    for at in range(0, len(data), 4096):
+        loader.write(data[at:at + 4096])
+    loader.close()
+    print("still", pixels(loader.get_pixbuf()))
+
+
+def overflow(path):
+    loader = GdkPixbuf.PixbufLoader.new_with_type("zn")
+    loader.write(open(path, "rb").read())
+    try:
+        loader.write(bytes(65 << 20))
+    except GLib.Error:
+        print("still" if loader.get_animation().is_static_image() else "animated")
+
+
+modes = {"info": info, "prepared": prepared, "overflow": overflow}
+modes.get(sys.argv[1], main)(sys.argv[-1])

@@ -1,0 +1,131 @@
+// Every program that plays, converts or hands on frames gives a frame of the
+// same rate the same time, each in its own unit: a rate below 1 shows for
+// 1/60 s, and only a unit too narrow for the rate clamps it.
+#include <gtest/gtest.h>
+
+#include <gif_lib.h>
+
+// Before Qt, whose "signals" keyword GLib's headers use as a name.
+#include "imageformats/pixbuf/ZNPixbufAnimation.h"
+
+#include <QApplication>
+#include <QFile>
+
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "builders/IconBuilder.h"
+#include "builders/ZNBuilder.h"
+#include "core/PlaybackSchedule.h"
+#include "formats/AnimatedCursor.h"
+#include "imageformats/qt/ZNImageHandler.h"
+#include "tray/TrayAnimation.h"
+#include "ui/preview.h"
+
+extern "C" void fill_vtable(GdkPixbufModule* module);
+
+namespace {
+
+struct Row {
+    int32_t rate;
+    int64_t trayNs;       // the tray's schedule
+    int previewTicks;     // the preview's 50 ms ticks, as the editor has always counted them
+    const char* info;     // zntool info
+    int gifHundredths;    // zntool convert to GIF
+    int32_t cursorRate;   // zntool convert to an animated cursor, in 1/60 s
+    int loaderMs;         // gdk-pixbuf's module and the Qt plugin
+};
+
+const Row kRows[] = {
+    {-30, 16666667, 1, "rate -30 (shown as 1: 0.017 s)", 2, 1, 17},
+    {0, 16666667, 1, "rate 0 (shown as 1: 0.017 s)", 2, 1, 17},
+    {1, 16666667, 1, "rate 1 (0.017 s)", 2, 1, 17},
+    {60, 1000000000, 15, "rate 60 (1 s)", 100, 60, 1000},
+    {32736, 545600000000, 8184, "rate 32736 (545.6 s)", 54560, 32736, 545600},
+    {INT32_MAX, 35791394116666667, 536870912, "rate 2147483647 (35791394.117 s)", 65535, INT32_MAX, INT_MAX},
+};
+
+std::string Zntool(const std::string& arguments) {
+    std::string out;
+    FILE* pipe = popen((ZNTOOL_PATH " " + arguments).c_str(), "r");
+    for (int c; pipe && (c = fgetc(pipe)) != EOF;) out += char(c);
+    if (pipe) pclose(pipe);
+    return out;
+}
+
+int GifDelayOfFirstFrame(const std::string& path) {
+    int error = 0;
+    GifFileType* gif = DGifOpenFileName(path.c_str(), &error);
+    GraphicsControlBlock control{};
+    if (gif && DGifSlurp(gif) == GIF_OK) DGifSavedExtensionToGCB(gif, 0, &control);
+    if (gif) DGifCloseFile(gif, &error);
+    return control.DelayTime;
+}
+
+int PixbufDelay(const std::string& path) {
+    GdkPixbufModule module{};
+    fill_vtable(&module);
+    FILE* file = std::fopen(path.c_str(), "rb");
+    GdkPixbufAnimation* animation = module.load_animation(file, nullptr);
+    std::fclose(file);
+    GdkPixbufAnimationIter* iter = gdk_pixbuf_animation_get_iter(animation, nullptr);
+    const int delay = gdk_pixbuf_animation_iter_get_delay_time(iter);
+    g_object_unref(iter);
+    g_object_unref(animation);
+    return delay;
+}
+
+int QtDelay(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    file.open(QIODevice::ReadOnly);
+    ZNImageHandler handler;
+    handler.setDevice(&file);
+    QImage image;
+    handler.read(&image);
+    return handler.nextImageDelay();
+}
+
+// How many ticks the preview shows the first frame after it opens.
+int PreviewTicks(int32_t rate) {
+    static int argc = 1;
+    static char name[] = "timing", *argv[] = {name, nullptr};
+    static QApplication application(argc, argv);
+    TDocument document;
+    document.CommitFrame(1, TFrameIcon::Built(test::SampleFrame()), rate);
+    document.AppendFrame(TFrameIcon::Built(test::SampleFrame()), rate);
+    TFrmPreview preview(document);
+    preview.show();
+    int ticks = 0;
+    while (preview.frameIndex() == 0) preview.Timer1Timer(), ++ticks;
+    return ticks;
+}
+
+}  // namespace
+
+TEST(FrameTiming, EveryHostGivesAFrameTheTimeOfItsRate) {
+    const std::string folder = testing::TempDir();
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.rate);
+        const std::string zn = folder + "timing.zn", gif = folder + "timing.gif", ani = folder + "timing.ani";
+        const auto icon = test::BuildIcon(test::SampleFrame());
+        const auto bytes = test::ZNBuilder().currentHeader(2, 3.0, 0, "T", "A").frame(row.rate, icon).frame(row.rate, icon).compressed();
+        std::ofstream(zn, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+
+        PlaybackSchedule tray;
+        tray.start(TrayAnimation::Load(QString::fromStdString(zn)).rates, {});
+        EXPECT_EQ(tray.nextChange({})->count(), row.trayNs);
+        EXPECT_EQ(PreviewTicks(row.rate), row.previewTicks);
+        EXPECT_NE(Zntool("info '" + zn + "'").find(std::string("1  ") + row.info + "\n"), std::string::npos);
+        Zntool("convert '" + zn + "' '" + gif + "'"), Zntool("convert '" + zn + "' '" + ani + "'");
+        EXPECT_EQ(GifDelayOfFirstFrame(gif), row.gifHundredths);
+        TAnimatedCursorImage cursor;
+        ReadBudget budget;
+        cursor.ReadCursorFile(ani, budget);
+        EXPECT_EQ(cursor.FrameRate(0), row.cursorRate);
+        EXPECT_EQ(PixbufDelay(zn), row.loaderMs);
+        EXPECT_EQ(QtDelay(zn), row.loaderMs);
+        std::filesystem::remove(gif), std::filesystem::remove(ani);
+    }
+}
