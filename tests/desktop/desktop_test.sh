@@ -5,7 +5,7 @@
 set -euo pipefail
 check=$1 build=$2 source=$3 samples=$4
 # Opening from the menu entry needs a real X server; a virtual one here.
-if [ "$check" = launch ] && [ -z "${ZINTRA_IN_XVFB:-}" ]; then
+if { [ "$check" = launch ] || [ "$check" = geeqie ]; } && [ -z "${ZINTRA_IN_XVFB:-}" ]; then
   command -v xvfb-run >/dev/null || { echo "missing xvfb-run (tools/setup installs it)"; [ -n "${CI:-}" ] && exit 1 || exit 77; }
   ZINTRA_IN_XVFB=1 exec timeout 120 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@" </dev/null
 fi
@@ -113,16 +113,23 @@ manuals() {
   ! grep -nP "^\t*[.']" "$source"/desktop/man/*.scd || fail "a manual line starts with a dot"
 }
 
-imageloaders() {
+# The system's gdk-pixbuf loaders and ours in one cache, as the package's
+# trigger makes it, over the installed file types.
+use_pixbuf_loader() {
   update-mime-database "$share/mime"
-  local module plugin qt_frames expected=$files/rates.frames
-  module=$(find "$prefix" -name libpixbufloader-zn.so) plugin=$(find "$prefix" -name libqzn.so)
-  qt_frames=$(dirname "$samples")/desktop_qt_frames
-  # The system's loaders and ours in one cache, as the package's trigger
-  # makes it; Qt's plugins from the install as well as the system's.
   "$(pkg-config --variable=gdk_pixbuf_query_loaders gdk-pixbuf-2.0)" \
-    "$(pkg-config --variable=gdk_pixbuf_moduledir gdk-pixbuf-2.0)"/*.so "$module" >"$work/loaders.cache"
-  export GDK_PIXBUF_MODULE_FILE=$work/loaders.cache QT_PLUGIN_PATH=${plugin%/imageformats/*} QT_QPA_PLATFORM=offscreen
+    "$(pkg-config --variable=gdk_pixbuf_moduledir gdk-pixbuf-2.0)"/*.so \
+    "$(find "$prefix" -name libpixbufloader-zn.so)" >"$work/loaders.cache"
+  export GDK_PIXBUF_MODULE_FILE=$work/loaders.cache
+}
+
+imageloaders() {
+  use_pixbuf_loader
+  local plugin qt_frames expected=$files/rates.frames
+  plugin=$(find "$prefix" -name libqzn.so)
+  qt_frames=$(dirname "$samples")/desktop_qt_frames
+  # Qt's plugins from the install as well as the system's.
+  export QT_PLUGIN_PATH=${plugin%/imageformats/*} QT_QPA_PLATFORM=offscreen
   pixbuf_frames() { /usr/bin/python3 "$source/tests/desktop/pixbuf_frames.py" "$@"; }
   # GTK viewers: a compressed file is known by its name, as GIO types it.
   pixbuf_frames "$files/rates.zn" | diff "$expected" - || fail "gdk-pixbuf gave other frames"
@@ -156,6 +163,25 @@ imageloaders() {
   expect "thumbnail pixels" "still $(convert "$work/16.png" rgba:- | od -An -v -tx1 | tr -d ' \n')" "$(head -n 1 "$expected")"
   gdk-pixbuf-thumbnailer -s 128 "$files/rates.zn" "$work/128.png" || fail "gdk-pixbuf-thumbnailer exited with $?"
   expect "thumbnail size" "$(identify -format '%w %h' "$work/128.png")" "128 128"
+}
+
+geeqie() {
+  command -v geeqie >/dev/null || { echo "missing geeqie (tools/setup test installs it)"; [ -n "${CI:-}" ] && exit 1 || exit 77; }
+  use_pixbuf_loader
+  # geeqie knows an uncompressed file by its content and clears the pixbuf
+  # it is handed in area-prepared; the first frame, red with a clear
+  # corner, must still show at 1:1: 255 red pixels on the screen.
+  command geeqie "$files/plain.zn" >"$work/geeqie.log" 2>&1 &
+  local viewer=$! red=0
+  for _ in $(seq 120); do
+    sleep 0.5
+    import -window root "$work/screen.png" 2>/dev/null || continue
+    red=$(convert "$work/screen.png" -fill black +opaque '#FF0000' -fill white -opaque '#FF0000' \
+      -format '%[fx:round(mean*w*h)]' info:)
+    [ "$red" = 255 ] && break
+  done
+  kill "$viewer" && wait "$viewer" || true
+  expect "red pixels geeqie shows" "$red" 255
 }
 
 package() {
