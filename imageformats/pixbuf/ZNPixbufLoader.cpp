@@ -4,9 +4,10 @@
 // incremental loading. A ZN file is one zlib stream, so the incremental
 // loader gathers the bytes; as soon as they hold the first frame it gives
 // the size and hands over a pixbuf in area-prepared, fills it and announces
-// it with area-updated, as gdk-pixbuf's own loaders do, and the other frames
-// join the animation once the last byte is in. A caller that asks for the
-// size alone (gdk_pixbuf_get_file_info) gets it for the cost of one frame.
+// it with area-updated, as gdk-pixbuf's own loaders do, and any frames not
+// yet read join the animation once the last byte is in. A caller that asks
+// for the size alone (gdk_pixbuf_get_file_info, which writes 4 KiB at a
+// time) gets it for the cost of reading that much and one frame.
 // Every read goes through the hosts' one boundary (core/HostRead.h); no
 // exception leaves the module and nothing is printed.
 #include <sys/stat.h>
@@ -122,7 +123,8 @@ struct LoadContext {
     GdkPixbufModuleUpdatedFunc updatedFunc;
     gpointer userData;
     std::vector<uint8_t> bytes;
-    size_t triedAt = 0;                       // bytes gathered when the first frame was last looked for
+    size_t triedAt = 0;                       // bytes gathered at the last look
+    size_t wholeAt = SIZE_MAX;                // bytes that were read whole at a look
     GdkPixbufAnimation* animation = nullptr;  // from area-prepared on
     bool sizeOnly = false;                    // the caller asked for the size alone
     bool failed = false;                      // a write failed: nothing more is read or decoded
@@ -148,14 +150,17 @@ struct LoadContext {
         if (updatedFunc) updatedFunc(first, 0, 0, kFrameSize, kFrameSize, userData);
     }
 
-    // Looks for the first frame in the bytes so far, each time they have
-    // doubled, so a file is read a bounded number of times whatever the
-    // pieces it comes in. Until it is there nothing is said: a failure here
+    // Reads the bytes so far, each time they have doubled, so a file is
+    // read a bounded number of times whatever the pieces it comes in: the
+    // whole file when they hold it (a small file comes in one piece), else
+    // the first frame. Until that is there nothing is said: a failure here
     // may be bytes still to come, and the last word is stop_load's.
-    void LookForFirstFrame() {
+    void Look() {
         if (animation || sizeOnly || bytes.size() < 2 * triedAt) return;
         triedAt = bytes.size();
-        HostRead read = ReadForHost(bytes, {HostFormat::ZN, HostExtent::FirstFrame});
+        HostRead read = ReadForHost(bytes, {HostFormat::ZN, HostExtent::Whole});
+        if (read.animation) wholeAt = bytes.size();
+        else read = ReadForHost(bytes, {HostFormat::ZN, HostExtent::FirstFrame});
         if (read.animation) Announce(ZNImageFrames(std::move(read.animation->document)), false);
     }
 };
@@ -176,7 +181,7 @@ gboolean LoadIncrement(gpointer data, const guchar* bytes, guint size, GError** 
         return FALSE;
     }
     context.failed = !Guarded(error, [&] {
-        context.LookForFirstFrame();
+        context.Look();
         return true;
     });
     return !context.failed;
@@ -190,7 +195,7 @@ gboolean StopLoad(gpointer data, GError** error) {
         g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_CORRUPT_IMAGE, "Cannot read this ZN file");
         return FALSE;
     }
-    if (context->sizeOnly) return TRUE;
+    if (context->sizeOnly || context->wholeAt == context->bytes.size()) return TRUE;
     return Guarded(error, [&]() -> gboolean {
         const auto frames = Frames(context->bytes, HostExtent::Whole, error);
         if (!frames) return FALSE;

@@ -5,7 +5,8 @@ With "info", what a file chooser asks: the format and size. With "prepared",
 the signals of a loader fed the file by content in pieces, whose handler
 clears the pixbuf it is handed in area-prepared as geeqie does, then the
 still image. With "overflow", whether the animation a loader announced is
-still after a write longer than any ZN file failed.
+still after a write longer than any ZN file failed: it shows the frames
+announced before the failure and no more.
 Usage: pixbuf_frames.py [info|prepared|overflow] FILE"""
 import sys
 
@@ -68,8 +69,12 @@ def prepared(path):
 
 
 def overflow(path):
+    # The first piece holds the first frame, the second ends the file, and
+    # the third is longer than any ZN file.
     loader = GdkPixbuf.PixbufLoader.new_with_type("zn")
-    loader.write(open(path, "rb").read())
+    data = open(path, "rb").read()
+    loader.write(data[:-4])
+    loader.write(data[-4:])
     try:
         loader.write(bytes(65 << 20))
     except GLib.Error:
