@@ -221,7 +221,7 @@ G_MODULE_EXPORT void fill_info(GdkPixbufFormat* info) {
     // Only the current layout's payload has a signature a prefix can hold:
     // a compressed file starts with a zlib header, which says nothing of
     // what is inside, and a legacy one with "ZN" and digits. Those are
-    // known by their name (see docs/desktop.md).
+    // known by their name (see docs/guests.md).
     static char current[] = "ZNFIL";
     static GdkPixbufModulePattern signature[] = {{current, nullptr, 100}, {nullptr, nullptr, 0}};
     static char mimeType[] = "application/x-zintra-animation";
