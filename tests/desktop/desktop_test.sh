@@ -31,6 +31,8 @@ mime() {
       expect "$desktop type of $f" "$(xdg-mime query filetype "$files/$f")" application/x-zintra-animation
     done
     expect "$desktop type of spin.ani" "$(xdg-mime query filetype "$files/spin.ani")" application/x-navi-animation
+    # A zlib stream that subtitle types would claim by "}{" is ours.
+    printf 'x\xda\xcc}{<S\x8f' >"$files/noise" && expect "$desktop type of noise" "$(xdg-mime query filetype "$files/noise")" application/x-zintra-animation
     for type in application/x-zintra-animation application/x-navi-animation; do
       expect "$desktop opens $type with" "$(xdg-mime query default $type)" zintra-editor.desktop
     done
@@ -131,10 +133,8 @@ imageloaders() {
   # Qt's plugins from the install as well as the system's.
   export QT_PLUGIN_PATH=${plugin%/imageformats/*} QT_QPA_PLATFORM=offscreen
   pixbuf_frames() { /usr/bin/python3 "$source/tests/desktop/pixbuf_frames.py" "$@"; }
-  # GTK viewers: a compressed file is known by its name, as GIO types it,
-  # also when its first bytes happen to look like subtitles.
+  # GTK viewers: a compressed file is known by its name, as GIO types it.
   pixbuf_frames "$files/rates.zn" | diff "$expected" - || fail "gdk-pixbuf gave other frames"
-  expect "gdk-pixbuf on like subtitles.zn" "$(pixbuf_frames "$files/like subtitles.zn" | head -n 1 | cut -c1-5)" still
   # Qt and KDE viewers, by the name and by the content alone.
   cp "$files/rates.zn" "$files/rates copy"
   for f in rates.zn "rates copy"; do
@@ -147,16 +147,8 @@ imageloaders() {
   expect "gdk-pixbuf on bad.zn" "$(pixbuf_frames "$files/bad.zn" 2>"$work/said" | cut -d' ' -f1)" corrupt
   expect "QImageReader on bad.zn" "$("$qt_frames" reader "$files/bad.zn" 2>>"$work/said" | cut -d' ' -f1-2)" "error 4"
   [ ! -s "$work/said" ] || fail "reading bad.zn printed: $(cat "$work/said")"
-  # Text that starts like a ZN file is no image.
-  printf 'ZNOTES\nbuy milk\n' >"$files/notes"
-  expect "QImageReader on notes" "$("$qt_frames" reader "$files/notes" | cut -d' ' -f1-2)" "error 3"
   # A file chooser's size comes from the first frame alone.
   expect "file info" "$(pixbuf_frames info "$files/first only.zn")" "zn 16 16"
-  # A viewer that clears the pixbuf handed over in area-prepared, as geeqie
-  # does, still gets the first frame: it is filled and announced afterwards.
-  pixbuf_frames prepared "$files/plain.zn" >"$work/prepared"
-  expect "loader signals" "$(head -n 2 "$work/prepared" | tr '\n' ' ')" "prepared updated 0 0 16 16 "
-  expect "frame after clearing" "$(tail -n 1 "$work/prepared")" "$(pixbuf_frames "$files/plain.zn" | head -n 1)"
   # After a write longer than any ZN file, closing decodes nothing more.
   expect "after an overlong write" "$(pixbuf_frames overflow "$files/walk one.zn")" still
   # GNOME's thumbnailer: at 16 pixels exactly the first frame, and at the
@@ -170,16 +162,13 @@ imageloaders() {
 geeqie() {
   command -v geeqie >/dev/null || { echo "missing geeqie (tools/setup test installs it)"; [ -n "${CI:-}" ] && exit 1 || exit 77; }
   use_pixbuf_loader
-  # geeqie knows an uncompressed file by its content and clears the pixbuf
-  # it is handed in area-prepared; the first frame, red with a clear
-  # corner, must still show at 1:1: 255 red pixels on the screen.
+  # geeqie clears the pixbuf it is handed in area-prepared; the first frame
+  # (red, a clear corner) must still show at 1:1: 255 red pixels.
   command geeqie "$files/plain.zn" >"$work/geeqie.log" 2>&1 &
   local viewer=$! red=0
   for _ in $(seq 120); do
-    sleep 0.5
-    import -window root "$work/screen.png" 2>/dev/null || continue
-    red=$(convert "$work/screen.png" -fill black +opaque '#FF0000' -fill white -opaque '#FF0000' \
-      -format '%[fx:round(mean*w*h)]' info:)
+    sleep 0.5 && import -window root "$work/screen.png" 2>/dev/null || continue
+    red=$(convert "$work/screen.png" -fill black +opaque red -fill white -opaque red -format '%[fx:round(mean*w*h)]' info:)
     [ "$red" = 255 ] && break
   done
   kill "$viewer" && wait "$viewer" || true

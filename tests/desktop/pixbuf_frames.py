@@ -1,13 +1,9 @@
 """Reads an image through gdk-pixbuf as a GTK viewer does and prints what it
 got: the still image, then each frame of the animation with its delay, one
 more than there are frames (an endless loop starts over), or the error.
-With "info", what a file chooser asks: the format and size. With "prepared",
-the signals of a loader fed the file by content in pieces, whose handler
-clears the pixbuf it is handed in area-prepared as geeqie does, then the
-still image. With "overflow", whether the animation a loader announced is
-still after a write longer than any ZN file failed: it shows the frames
-announced before the failure and no more.
-Usage: pixbuf_frames.py [info|prepared|overflow] FILE"""
+"info": the format and size a file chooser gets. "overflow": whether an
+animation is still after its first frame, the rest of the file and a write
+longer than any ZN file. Usage: pixbuf_frames.py [info|overflow] FILE"""
 import sys
 
 import gi
@@ -52,25 +48,7 @@ def info(path):
     print(format_.get_name() if format_ else "none", width, height)
 
 
-def prepared(path):
-    loader = GdkPixbuf.PixbufLoader()
-
-    def clear(loader):
-        print("prepared")
-        loader.get_pixbuf().fill(0)
-
-    loader.connect("area-prepared", clear)
-    loader.connect("area-updated", lambda _, *area: print("updated", *area))
-    data = open(path, "rb").read()
-    for at in range(0, len(data), 4096):
-        loader.write(data[at:at + 4096])
-    loader.close()
-    print("still", pixels(loader.get_pixbuf()))
-
-
 def overflow(path):
-    # The first piece holds the first frame, the second ends the file, and
-    # the third is longer than any ZN file.
     loader = GdkPixbuf.PixbufLoader.new_with_type("zn")
     data = open(path, "rb").read()
     loader.write(data[:-4])
@@ -81,5 +59,5 @@ def overflow(path):
         print("still" if loader.get_animation().is_static_image() else "animated")
 
 
-modes = {"info": info, "prepared": prepared, "overflow": overflow}
+modes = {"info": info, "overflow": overflow}
 modes.get(sys.argv[1], main)(sys.argv[-1])

@@ -7,14 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <random>
 #include <string>
-#include <string_view>
 
 #include "builders/IconBuilder.h"
 #include "builders/RiffBuilder.h"
 #include "builders/ZNBuilder.h"
-#include "core/DocumentFile.h"
 
 namespace {
 
@@ -54,28 +51,6 @@ void WriteRates(const std::filesystem::path& folder) {
     for (int i = 0; i <= 3; ++i) expected << "frame " << delays[i % 3] << ' ' << Hex(images[i % 3]) << '\n';
 }
 
-// A compressed file whose first bytes hold "}{" or "][", which two
-// subtitle types claim by their content: 200 random frames, as the editor
-// writes them, from the first seed that gives one.
-void WriteLikeSubtitles(const std::filesystem::path& folder) {
-    for (uint32_t seed = 0;; ++seed) {
-        std::mt19937 random{seed};
-        TDocument document;
-        document.ClearDocument();
-        document.title = "Noise";
-        document.authorName = "Ann";
-        for (int f = 0; f < 200; ++f)
-            document.AppendFrame(TFrameIcon::Built(test::MakeImage(16, 16, [&](int, int) {
-                                     const unsigned pick = random() % 17;
-                                     return pick == 16 ? test::Clear() : test::Opaque(kStandardColours[pick]);
-                                 })),
-                                 6);
-        const auto bytes = EncodeZNFile(document);
-        const std::string_view head(reinterpret_cast<const char*>(bytes.data()) + 2, 6);
-        if (head.find("}{") != head.npos || head.find("][") != head.npos) return Write(folder / "like subtitles.zn", bytes);
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,6 +72,5 @@ int main(int argc, char** argv) {
     Write(folder / "first only.zn",
           test::ZNBuilder().currentHeader(2, 3.0, 0, "Half", "Ann").frame(6, red).i32(6).i32(318).compressed());
     WriteRates(folder);
-    WriteLikeSubtitles(folder);
     return 0;
 }
