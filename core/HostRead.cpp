@@ -21,8 +21,6 @@ HostFormat FormatOfName(const std::string& path) {
     return HostFormat::ZN;
 }
 
-std::string TooLarge(size_t cap) { return "the file holds more than " + std::to_string(cap) + " bytes"; }
-
 // A ZN file's fields and rates without importing a frame, as Open would
 // take them: the category counts from per-frame-rate versions on.
 HostAnimation ZNHeader(std::span<const uint8_t> file, ReadBudget& budget) {
@@ -81,14 +79,14 @@ HostAnimation Read(std::span<const uint8_t> file, HostFormat format, const HostR
     HostAnimation read;
     read.format = format;
     read.document = Document(file, format, request, budget);
-    // Pictures are read whole; the frames not asked for are dropped.
+    // Pictures are read whole: the frames not asked for are dropped, and a
+    // header keeps their rates alone.
     TDocument& document = read.document;
-    const int keep = request.extent == HostExtent::Header ? 0 : request.extent == HostExtent::FirstFrame ? 1 : document.Count();
     read.rates.reserve(size_t(document.Count()));
     for (int n = 1; n <= document.Count(); ++n) read.rates.push_back(document.FrameAt(n).rate);
-    if (keep == 0) document.ClearDocument();
-    while (document.Count() > keep) document.RemoveFrame(document.Count());
-    if (keep == 1) read.rates.resize(1);
+    if (request.extent == HostExtent::Header) document.ClearDocument();
+    if (request.extent == HostExtent::FirstFrame)
+        for (; document.Count() > 1; read.rates.pop_back()) document.RemoveFrame(document.Count());
     return read;
 }
 
@@ -153,11 +151,9 @@ HostRead ReadForHost(const std::string& path, const HostRequest& request) {
 }
 
 HostRead ReadForHost(std::span<const uint8_t> file, const HostRequest& request) {
-    return Guarded([&] {
-        const HostFormat format = request.format == HostFormat::ByName ? HostFormat::ZN : request.format;
-        if (file.size() > HostFileCap(format)) throw EReadError(messages::kStreamRead, TooLarge(HostFileCap(format)));
-        return Read(file, format, request);
-    });
+    const HostFormat format = request.format == HostFormat::ByName ? HostFormat::ZN : request.format;
+    if (auto failure = CheckHostSize(file.size(), format)) return {std::nullopt, std::move(*failure)};
+    return Guarded([&] { return Read(file, format, request); });
 }
 
 HostAnimation TakeAnimation(HostRead read) {
@@ -172,7 +168,8 @@ size_t HostFileCap(HostFormat format) {
 
 std::optional<HostFailure> CheckHostSize(uint64_t size, HostFormat format) {
     if (size <= HostFileCap(format)) return std::nullopt;
-    return Failure(HostFailure::Kind::Damaged, messages::kStreamRead, TooLarge(HostFileCap(format)));
+    return Failure(HostFailure::Kind::Damaged, messages::kStreamRead,
+                   "the file holds more than " + std::to_string(HostFileCap(format)) + " bytes");
 }
 
 std::optional<HostFailure> GatherHostBytes(std::vector<uint8_t>& gathered, std::span<const uint8_t> more,

@@ -116,10 +116,11 @@ void PixbufLoader(const char* type, const std::vector<uint8_t>& bytes, int count
 void QtReader(const std::string& path, int count, Frames* frames) {
     QImageReader reader(QString::fromStdString(path));
     for (int f = 0; f < count; ++f) {
-        const QImage image = reader.read().convertToFormat(QImage::Format_RGBA8888);
+        const QImage image = reader.read();
         if (image.isNull()) std::abort();
         if (!frames) continue;
-        AddFrame(frames, image.constBits(), image.width(), image.height(), size_t(image.bytesPerLine()), 4);
+        const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+        AddFrame(frames, rgba.constBits(), rgba.width(), rgba.height(), size_t(rgba.bytesPerLine()), 4);
     }
 }
 
