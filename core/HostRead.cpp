@@ -143,6 +143,10 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 }  // namespace
 
+HostFormat AnimationFormat(const std::string& path) {
+    return FormatOfName(path) == HostFormat::AnimatedCursor ? HostFormat::AnimatedCursor : HostFormat::ZN;
+}
+
 HostRead ReadForHost(const std::string& path, const HostRequest& request) {
     return Guarded([&] {
         const HostFormat format = request.format == HostFormat::ByName ? FormatOfName(path) : request.format;

@@ -15,11 +15,15 @@
 #include "core/Document.h"
 #include "formats/ZNFile.h"
 
-// What a file is read as. By name: ".ani" an animated cursor, ".gif" an
-// animated GIF, ".png" a strip of square frames, anything else a ZN file,
-// which is known by its content whatever its name. Bytes have no name:
-// by name they are a ZN file.
+// What a file is read as. By name, as zntool takes its inputs: ".ani" an
+// animated cursor, ".gif" an animated GIF, ".png" a strip of square
+// frames, anything else a ZN file, which is known by its content whatever
+// its name. Bytes have no name: by name they are a ZN file.
 enum class HostFormat { ByName, ZN, AnimatedCursor, Gif, PngStrip };
+
+// What a player or a thumbnail takes a file for: an animated cursor by its
+// name, anything else a ZN file.
+HostFormat AnimationFormat(const std::string& path);
 
 enum class HostExtent {
     Header,      // the fields and every frame's rate; no frame is imported

@@ -25,7 +25,8 @@ QImage FrameImage(const TFrameIcon& icon) {
 }
 
 TrayAnimation TrayAnimation::Load(const QString& path) {
-    const TDocument document = TakeAnimation(ReadForHost(QFile::encodeName(path).toStdString(), {})).document;
+    const std::string name = QFile::encodeName(path).toStdString();
+    const TDocument document = TakeAnimation(ReadForHost(name, {AnimationFormat(name)})).document;
     TrayAnimation animation;
     animation.title = Text(document.title);
     animation.author = Text(document.authorName);
