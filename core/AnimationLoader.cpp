@@ -256,3 +256,21 @@ TDocument LoadFirstFrame(AnimationKind kind, const std::string& path, ReadBudget
     }
     throw EReadError(messages::kStreamRead);
 }
+
+TDocument LoadFirstFrame(AnimationKind kind, std::span<const uint8_t> file, ReadBudget& budget) {
+    switch (kind) {
+    case AnimationKind::ZN: {
+        TZNFile reader;
+        reader.ReadFirstFrame(file, budget);
+        return FromZN(reader, budget, {});
+    }
+    case AnimationKind::AnimatedCursor: {
+        TAnimatedCursorImage reader;
+        reader.ReadCursorBytes(file, budget);
+        return FromCursor(reader, budget, 1);
+    }
+    case AnimationKind::Other:
+        break;
+    }
+    throw EReadError(messages::kStreamRead);
+}

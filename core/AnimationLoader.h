@@ -40,3 +40,4 @@ TDocument LoadCursorAnimation(std::span<const uint8_t> file, ReadBudget& budget,
 // need, but only its first frame is imported. The frame is the one
 // LoadAnimationAs gives first.
 TDocument LoadFirstFrame(AnimationKind kind, const std::string& path, ReadBudget& budget);
+TDocument LoadFirstFrame(AnimationKind kind, std::span<const uint8_t> file, ReadBudget& budget);

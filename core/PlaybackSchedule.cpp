@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/FrameTiming.h"
+
 namespace {
 
 // 1/60 s is 50'000'000/3 ns. Both conversions divide before they multiply,
@@ -23,13 +25,7 @@ PlaybackSchedule::Time ToTime(int64_t units) {
 }  // namespace
 
 void PlaybackSchedule::start(std::span<const int32_t> rates, Time now) {
-    m_ends.clear();
-    m_ends.reserve(rates.size());
-    int64_t end = 0;
-    for (int32_t rate : rates) {
-        end += std::max<int32_t>(rate, 1);
-        m_ends.push_back(end);
-    }
+    m_ends = FrameEnds(rates, kRateUnitsPerSecond);
     m_start = now;
     if (m_pausedAt) m_pausedAt = now;
 }

@@ -14,8 +14,8 @@ public:
     using Time = std::chrono::nanoseconds;
 
     // Plays the loop from its first frame at time now; also how one switches
-    // to another animation. Each frame stays for its rate in 1/60 s, and a
-    // rate below 1 counts as 1 so no file can make playback spin. A paused
+    // to another animation. Each frame stays for its shown rate in 1/60 s
+    // (core/FrameTiming.h). A paused
     // schedule stays paused, on the new first frame.
     void start(std::span<const int32_t> rates, Time now);
 

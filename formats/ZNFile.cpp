@@ -256,14 +256,28 @@ void TZNFile::ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const voi
 }
 
 void TZNFile::ReadFirstFrame(const std::string& path, ReadBudget& budget) {
-    auto file = ReadFileBytes(path, kMaxZNFile);
+    auto file = std::make_shared<const std::vector<uint8_t>>(ReadFileBytes(path, kMaxZNFile));
+    ReadFirstFrameOwned(*file, file, budget);
+}
+
+void TZNFile::ReadFirstFrame(std::span<const uint8_t> file, ReadBudget& budget) {
+    ReadFirstFrameOwned(file, nullptr, budget);
+}
+
+void TZNFile::ReadFirstFrameOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner,
+                                  ReadBudget& budget) {
     Clear();
     budget.charge(file.size(), "reading a ZN file");
     TZNFile result;
-    if (file.size() >= 2 && AsText(std::span(file).first(2)) == kMagic) {
-        auto owned = std::make_shared<const std::vector<uint8_t>>(std::move(file));
+    if (file.size() >= 2 && AsText(file.first(2)) == kMagic) {
+        // Only an uncompressed file is its own payload and needs keeping.
+        if (!owner) {
+            auto copy = std::make_shared<const std::vector<uint8_t>>(file.begin(), file.end());
+            file = *copy;
+            owner = std::move(copy);
+        }
         result.m_layout = ZNLayout::Uncompressed;
-        result.ParsePayload(*owned, owned, 1);
+        result.ParsePayload(file, owner, 1);
         *this = std::move(result);
         return;
     }

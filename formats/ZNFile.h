@@ -38,6 +38,7 @@ public:
     // than they take: what a thumbnail shows. Frames after the first are
     // neither read nor checked.
     void ReadFirstFrame(const std::string& path, ReadBudget& budget);
+    void ReadFirstFrame(std::span<const uint8_t> file, ReadBudget& budget);
 
     ZNLayout Layout() const { return m_layout; }
     double Version() const { return m_version; }
@@ -59,6 +60,8 @@ private:
     void Clear();
     // Reads a whole file given as bytes that owner keeps alive.
     void ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner, ReadBudget& budget);
+    // The same for the first frame; a null owner has a raw file copied.
+    void ReadFirstFrameOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner, ReadBudget& budget);
     // The frames' icons keep referring into the payload: nothing is copied.
     // At most maxFrames frames are read.
     void ParsePayload(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner,

@@ -1,6 +1,7 @@
 // Any bytes through the gdk-pixbuf loader module's own entry points, fed in
-// two pieces as GdkPixbufLoader feeds them; a file that loads is played once
-// round its loop, every frame's pixels read.
+// two pieces as GdkPixbufLoader feeds them; the animation handed over in
+// area-prepared is played once round its loop when the load has ended,
+// every frame's pixels read.
 #include <cstring>
 
 #include "imageformats/pixbuf/ZNPixbufAnimation.h"
@@ -10,7 +11,7 @@ extern "C" void fill_vtable(GdkPixbufModule* module);
 namespace {
 
 G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-void Play(GdkPixbuf*, GdkPixbufAnimation* animation, gpointer) {
+void Play(GdkPixbufAnimation* animation) {
     GTimeVal now{0, 0};
     GdkPixbufAnimationIter* iter = gdk_pixbuf_animation_get_iter(animation, &now);
     GdkPixbuf* const first = gdk_pixbuf_animation_iter_get_pixbuf(iter);
@@ -40,13 +41,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fill_vtable(&m);
         return m;
     }();
+    GdkPixbufAnimation* prepared = nullptr;
+    const auto keep = [](GdkPixbuf*, GdkPixbufAnimation* animation, gpointer data) {
+        *static_cast<GdkPixbufAnimation**>(data) = GDK_PIXBUF_ANIMATION(g_object_ref(animation));
+    };
     GError* error = nullptr;
-    gpointer context = module.begin_load(nullptr, Play, nullptr, nullptr, &error);
+    gpointer context = module.begin_load(nullptr, keep, nullptr, &prepared, &error);
     const size_t half = size / 2;
     if (module.load_increment(context, data, guint(half), &error))
         module.load_increment(context, data + half, guint(size - half), &error);
     g_clear_error(&error);
     module.stop_load(context, &error);
     g_clear_error(&error);
+    if (prepared) {
+        Play(prepared);
+        g_object_unref(prepared);
+    }
     return 0;
 }

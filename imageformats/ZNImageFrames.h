@@ -1,38 +1,41 @@
 #pragma once
 // What an image framework (gdk-pixbuf, Qt's image plugins) needs of a ZN
-// file: every frame as a 16×16 RGBA image with the time it shows, read by
-// the same bounded loader as the editor's Open, so a viewer or a thumbnail
-// service sees exactly what the editor would.
+// file: its frames as 16×16 RGBA images with the time each one ends, read
+// through the one boundary every host shares (core/HostRead.h), so a viewer
+// or a thumbnail service sees exactly what the editor would; and whether
+// bytes are a ZN file by their content.
 #include <cstdint>
 #include <span>
 #include <vector>
 
-#include "formats/FrameIcon.h"
-#include "formats/ZNFile.h"
+#include "core/Document.h"
+#include "core/HostRead.h"
 
-struct ZNImageFrame {
-    IconImage image;  // 16×16; a transparent pixel has alpha 0, the rest 255
-    int delayMs = 0;
+class ZNImageFrames {
+public:
+    // The frames of a read's document, which has at least one.
+    explicit ZNImageFrames(TDocument document);
+
+    int count() const { return m_document.Count(); }
+    // Frame i (0-based), 16×16: a transparent pixel has alpha 0, the rest 255.
+    const IconImage& image(int i) const;
+    // Milliseconds from the loop's start to the end of frame i.
+    int64_t endMs(int i) const { return m_ends[size_t(i)]; }
+    // How long frame i shows, for an int delay.
+    int delayMs(int i) const;
+
+private:
+    TDocument m_document;
+    std::vector<int64_t> m_ends;
 };
 
 // How many bytes from its start tell a ZN file: enough for a compressed
-// file's first deflate block header and the payload's "ZN".
+// file's zlib header, its first deflate block's tables and the payload's
+// header.
 inline constexpr size_t kZNSniffBytes = 1024;
 
-// How long a frame of this rate shows: rate × 1000 / 60 ms, rounded to the
-// nearest; a rate below 1 counts as 1, as in the player.
-int FrameDelayMs(int32_t rate);
-
-// Appends bytes a loader is given to those it has gathered. A stream longer
-// than any ZN file the reader accepts fails here, as a damaged file, rather
-// than filling memory first.
-void GatherZNBytes(std::vector<uint8_t>& gathered, std::span<const uint8_t> more);
-
-// Every frame of the file in order; throws EZintraError (or bad_alloc) for
-// anything the Open command would refuse.
-std::vector<ZNImageFrame> ReadZNImageFrames(std::span<const uint8_t> file);
-
-// Whether a file starting with these bytes is a ZN file by its content: a
-// raw payload starts with "ZN", a compressed file is a zlib stream whose
-// first inflated bytes are "ZN".
+// Whether a file starting with these bytes is a ZN file by its whole
+// signature: a payload starting "ZNFIL" and a version a writer could store,
+// or "ZN" and a legacy header whose decimal fields read as numbers; either
+// raw, or as the first inflated bytes of a zlib stream.
 bool LooksLikeZN(std::span<const uint8_t> head);

@@ -2,12 +2,11 @@
 
 #include <QFile>
 
-#include "core/AnimationLoader.h"
 #include "core/Conversion.h"
+#include "core/HostRead.h"
 
 namespace {
-// Files store 8-bit text; Latin-1 keeps every byte as a character.
-QString Text(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
+QString Text(const std::string& eightBit) { return QString::fromStdString(HostText(eightBit)); }
 }  // namespace
 
 QImage FrameImage(const TFrameIcon& icon) {
@@ -26,8 +25,8 @@ QImage FrameImage(const TFrameIcon& icon) {
 }
 
 TrayAnimation TrayAnimation::Load(const QString& path) {
-    ReadBudget budget;  // the one budget of this read
-    const TDocument document = LoadAnimation(QFile::encodeName(path).toStdString(), budget);
+    const std::string name = QFile::encodeName(path).toStdString();
+    const TDocument document = TakeAnimation(ReadForHost(name, {AnimationFormat(name)})).document;
     TrayAnimation animation;
     animation.title = Text(document.title);
     animation.author = Text(document.authorName);

@@ -1,5 +1,5 @@
 #pragma once
-// An animation ready for the tray: read with the editor's own loader and
+// An animation ready for the tray: read as every host reads a file, and
 // every frame rendered once, so playback only swaps icons. Plain images,
 // which any thread may make: the player reads files on a worker thread.
 #include <QImage>
@@ -15,8 +15,8 @@ struct TrayAnimation {
     std::vector<int32_t> rates;
     std::vector<QImage> frames;  // 16×16 each
 
-    // Throws the loader's EZintraError when the file cannot be played,
-    // and std::bad_alloc when memory runs out.
+    // Read as every host reads (core/HostRead.h); throws EZintraError with
+    // the read's message and cause when the file cannot be played.
     static TrayAnimation Load(const QString& path);
 };
 

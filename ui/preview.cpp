@@ -6,6 +6,7 @@
 
 #include "core/Conversion.h"
 #include "core/Document.h"
+#include "core/FrameTiming.h"
 #include "ui/FramePlacement.h"
 #include "ui/ImageView.h"
 #include "ui/Panel.h"
@@ -78,7 +79,7 @@ void TFrmPreview::FormShow() {
 void TFrmPreview::FormClose() { Timer1->stop(); }
 
 void TFrmPreview::Timer1Timer() {
-    const int32_t rate = m_document.FrameAt(m_frameIndex + 1).rate;
+    const int32_t rate = ShownRate(m_document.FrameAt(m_frameIndex + 1).rate);
     m_elapsed += kSixtiethsPerTick;
     if (m_elapsed < rate) return;
     // The counter restarts at 1, not 0, so later frames run a little shorter.

@@ -10,15 +10,15 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/AnimationLoader.h"
-#include "core/Document.h"
+#include "core/HostRead.h"
 
 namespace {
 
+// The first frame as every other host reads it, or a null image.
 QImage FirstFrame(const QString& path) {
-    ReadBudget budget;
-    const TDocument document = LoadFirstFrame(AnimationKind::ZN, QFile::encodeName(path).toStdString(), budget);
-    const IconImage frame = document.FrameAt(1).icon->image(budget);
+    const HostRead read = ReadForHost(QFile::encodeName(path).toStdString(), {HostFormat::ZN, HostExtent::FirstFrame});
+    if (!read.animation) return {};
+    const IconImage& frame = read.animation->document.FrameAt(1).icon->image();
     QImage image(frame.width, frame.height, QImage::Format_RGBA8888);
     for (int y = 0; y < frame.height; ++y)
         std::memcpy(image.scanLine(y), &frame.pixels[size_t(y) * size_t(frame.width)], size_t(frame.width) * 4);
@@ -36,10 +36,11 @@ public:
         // no thumbnail, and nothing is thrown or printed.
         try {
             const QImage frame = FirstFrame(request.url().toLocalFile());
+            if (frame.isNull()) return KIO::ThumbnailResult::fail();
             const QSize size = request.targetSize();
             const int scale = std::max(1, std::min(size.width(), size.height()) / kFrameSize);
             return KIO::ThumbnailResult::pass(frame.scaled(frame.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation));
-        } catch (...) {
+        } catch (...) {  // bad_alloc from Qt's own images
             return KIO::ThumbnailResult::fail();
         }
     }

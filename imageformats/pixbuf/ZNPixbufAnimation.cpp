@@ -5,6 +5,8 @@
 #include <memory>
 #include <new>
 
+#include "core/FrameTiming.h"
+
 // The animation interface of gdk-pixbuf still speaks GTimeVal.
 G_GNUC_BEGIN_IGNORE_DEPRECATIONS
 
@@ -13,22 +15,16 @@ namespace {
 struct Frames {
     std::vector<GdkPixbuf*> pixbufs;
     std::vector<int64_t> ends;  // ms from the loop's start to each frame's end
+    bool loading = true;
 
     ~Frames() { std::for_each(pixbufs.begin(), pixbufs.end(), g_object_unref); }
-    int64_t loopMs() const { return ends.back(); }
+    // Without times yet, or with a loop of no length, frame 0 stays.
+    bool timed() const { return !ends.empty() && ends.back() > 0; }
 };
 
-GdkPixbuf* NewPixbuf(const IconImage& image) {
-    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, image.width, image.height);
-    if (!pixbuf) throw std::bad_alloc();
-    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-    guchar* rows = gdk_pixbuf_get_pixels(pixbuf);
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) {
-            const Rgba p = image.at(x, y);
-            const guchar rgba[] = {p.r, p.g, p.b, p.alpha};
-            std::memcpy(rows + y * stride + x * 4, rgba, sizeof rgba);
-        }
+GdkPixbuf* NewPixbuf() {
+    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, kFrameSize, kFrameSize);
+    if (pixbuf) gdk_pixbuf_fill(pixbuf, 0);
     return pixbuf;
 }
 
@@ -88,7 +84,8 @@ gboolean Advance(GdkPixbufAnimationIter* base, const GTimeVal* time) {
     // A clock set back starts the loop again rather than running backwards.
     if (now < iter->startMs) iter->startMs = now;
     // Every deadline counts from the loop's start, so lateness never adds up.
-    iter->positionMs = (now - iter->startMs) % frames.loopMs();
+    if (!frames.timed()) return FALSE;
+    iter->positionMs = (now - iter->startMs) % frames.ends.back();
     const size_t frame = size_t(std::upper_bound(frames.ends.begin(), frames.ends.end(), iter->positionMs) -
                                 frames.ends.begin());
     const bool changed = frame != iter->frame;
@@ -100,8 +97,8 @@ int DelayTime(GdkPixbufAnimationIter* base) {
     const ZintraPixbufIter* iter = Iter(base);
     const Frames& frames = *iter->animation->frames;
     // A single frame shows for ever; otherwise what is left of this one.
-    if (frames.pixbufs.size() == 1) return -1;
-    return int(frames.ends[iter->frame] - iter->positionMs);
+    if (!frames.timed() || (frames.pixbufs.size() == 1 && !frames.loading)) return -1;
+    return DelayMilliseconds(frames.ends[iter->frame] - iter->positionMs);
 }
 
 }  // namespace
@@ -115,7 +112,7 @@ static void zintra_pixbuf_animation_class_init(ZintraPixbufAnimationClass* klass
     G_OBJECT_CLASS(klass)->finalize = zintra_pixbuf_animation_finalize;
     GdkPixbufAnimationClass* animation = &klass->parent;
     animation->is_static_image = [](GdkPixbufAnimation* a) -> gboolean {
-        return Animation(a)->frames->pixbufs.size() == 1;
+        return Animation(a)->frames->pixbufs.size() == 1 && !Animation(a)->frames->loading;
     };
     animation->get_static_image = [](GdkPixbufAnimation* a) { return Animation(a)->frames->pixbufs.front(); };
     animation->get_size = [](GdkPixbufAnimation*, int* width, int* height) {
@@ -139,7 +136,10 @@ static void zintra_pixbuf_iter_class_init(ZintraPixbufIterClass* klass) {
     iter->get_pixbuf = [](GdkPixbufAnimationIter* i) {
         return Iter(i)->animation->frames->pixbufs[Iter(i)->frame];
     };
-    iter->on_currently_loading_frame = [](GdkPixbufAnimationIter*) -> gboolean { return FALSE; };
+    iter->on_currently_loading_frame = [](GdkPixbufAnimationIter* i) -> gboolean {
+        const Frames& frames = *Iter(i)->animation->frames;
+        return frames.loading && Iter(i)->frame + 1 == frames.pixbufs.size();
+    };
     iter->advance = Advance;
 }
 
@@ -147,16 +147,41 @@ static void zintra_pixbuf_iter_init(ZintraPixbufIter*) {}
 
 G_GNUC_END_IGNORE_DEPRECATIONS
 
-GdkPixbufAnimation* NewZNPixbufAnimation(const std::vector<ZNImageFrame>& frames) {
+GdkPixbufAnimation* NewZNPixbufAnimation() {
     auto own = std::make_unique<Frames>();
-    own->pixbufs.reserve(frames.size());
-    int64_t end = 0;
-    for (const ZNImageFrame& frame : frames) {
-        own->pixbufs.push_back(NewPixbuf(frame.image));
-        own->ends.push_back(end += frame.delayMs);
-    }
+    GdkPixbuf* first = NewPixbuf();
+    if (!first) return nullptr;
+    own->pixbufs.push_back(first);
     auto* animation =
         static_cast<ZintraPixbufAnimation*>(g_object_new(zintra_pixbuf_animation_get_type(), nullptr));
     animation->frames = own.release();
     return &animation->parent;
 }
+
+GdkPixbuf* ZNPixbufFirstFrame(GdkPixbufAnimation* animation) { return Animation(animation)->frames->pixbufs.front(); }
+
+void FillZNPixbuf(GdkPixbuf* pixbuf, const IconImage& image) {
+    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+    guchar* rows = gdk_pixbuf_get_pixels(pixbuf);
+    // Rgba is laid out as gdk-pixbuf's RGBA bytes.
+    static_assert(sizeof(Rgba) == 4);
+    for (int y = 0; y < image.height; ++y)
+        std::memcpy(rows + y * stride, &image.pixels[size_t(y) * size_t(image.width)], size_t(image.width) * 4);
+}
+
+bool SetZNPixbufFrames(GdkPixbufAnimation* animation, const ZNImageFrames& frames, bool loaded) {
+    Frames& own = *Animation(animation)->frames;
+    own.pixbufs.reserve(size_t(frames.count()));
+    for (int i = int(own.pixbufs.size()); i < frames.count(); ++i) {
+        GdkPixbuf* pixbuf = NewPixbuf();
+        if (!pixbuf) return false;
+        FillZNPixbuf(pixbuf, frames.image(i));
+        own.pixbufs.push_back(pixbuf);
+    }
+    own.ends.resize(size_t(frames.count()));
+    for (int i = 0; i < frames.count(); ++i) own.ends[size_t(i)] = frames.endMs(i);
+    own.loading = !loaded;
+    return true;
+}
+
+void EndZNPixbufLoading(GdkPixbufAnimation* animation) { Animation(animation)->frames->loading = false; }

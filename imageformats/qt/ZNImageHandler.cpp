@@ -5,56 +5,65 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
-#include <new>
 
-#include "formats/Errors.h"
 
 namespace {
 
-std::span<const uint8_t> Bytes(const QByteArray& data) {
-    return {reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size())};
-}
-
-// In pieces: read(n) would set n bytes aside at once.
-std::vector<uint8_t> ReadAll(QIODevice* device) {
+// The device's bytes from where it stands: in one step when its size is
+// known, else in pieces up to the cap. Nothing when it cannot be read.
+std::optional<std::vector<uint8_t>> ReadDevice(QIODevice* device) {
     std::vector<uint8_t> bytes;
-    for (QByteArray chunk; device && !(chunk = device->read(64 * 1024)).isEmpty();)
-        GatherZNBytes(bytes, Bytes(chunk));
+    if (!device->isSequential()) {
+        const qint64 left = device->size() - device->pos();
+        if (left < 0 || CheckHostSize(uint64_t(left))) return std::nullopt;
+        bytes.resize(size_t(left));
+        if (device->read(reinterpret_cast<char*>(bytes.data()), left) != left) return std::nullopt;
+        return bytes;
+    }
+    char chunk[65536];
+    for (qint64 got; (got = device->read(chunk, sizeof chunk)) > 0;)
+        if (GatherHostBytes(bytes, {reinterpret_cast<const uint8_t*>(chunk), size_t(got)})) return std::nullopt;
     return bytes;
 }
 
 }  // namespace
 
 bool ZNImageHandler::canRead(QIODevice* device) {
-    return device && device->isReadable() && LooksLikeZN(Bytes(device->peek(kZNSniffBytes)));
+    if (!device || !device->isReadable()) return false;
+    char head[kZNSniffBytes];
+    const qint64 got = device->peek(head, sizeof head);
+    return got > 0 && LooksLikeZN({reinterpret_cast<const uint8_t*>(head), size_t(got)});
 }
 
 bool ZNImageHandler::canRead() const {
-    if (m_frames) return m_next < int(m_frames->size());
+    if (m_frames) return m_next < m_frames->count();
     if (m_failed || !canRead(device())) return false;
     setFormat("zn");
     return true;
 }
 
-const std::vector<ZNImageFrame>* ZNImageHandler::frames() const {
-    if (!m_frames && !m_failed) {
-        try {
-            m_frames = ReadZNImageFrames(ReadAll(device()));
-        } catch (const EZintraError& e) {
-            qWarning("Cannot read this ZN file: %s", e.reason().c_str());
-            m_failed = true;
-        } catch (const std::bad_alloc&) {
-            m_failed = true;
-        }
+const ZNImageFrames* ZNImageHandler::frames() const {
+    if (m_frames || m_failed || !device()) return m_frames ? &*m_frames : nullptr;
+    m_failed = true;
+    try {
+        const auto bytes = ReadDevice(device());
+        if (!bytes) return nullptr;
+        HostRead read = ReadForHost(*bytes, {HostFormat::ZN, HostExtent::Whole});
+        if (!read.animation) return nullptr;
+        m_frames.emplace(std::move(read.animation->document));
+        m_failed = false;
+    } catch (...) {
+        // Only memory can run out here; the reader reports invalid data.
     }
     return m_frames ? &*m_frames : nullptr;
 }
 
 bool ZNImageHandler::read(QImage* image) {
-    const auto* all = frames();
-    if (!all || m_next < 0 || m_next >= int(all->size())) return false;
-    const IconImage& frame = (*all)[size_t(m_next)].image;
+    const ZNImageFrames* all = frames();
+    if (!all || m_next < 0 || m_next >= all->count()) return false;
+    const IconImage& frame = all->image(m_next);
     QImage result(frame.width, frame.height, QImage::Format_RGBA8888);
     if (result.isNull()) return false;
     for (int y = 0; y < frame.height; ++y)
@@ -65,15 +74,14 @@ bool ZNImageHandler::read(QImage* image) {
 }
 
 int ZNImageHandler::imageCount() const {
-    const auto* all = frames();
-    return all ? int(all->size()) : 0;
+    const ZNImageFrames* all = frames();
+    return all ? all->count() : 0;
 }
 
 int ZNImageHandler::nextImageDelay() const {
     // After read(), the delay of the frame it gave, as QMovie asks.
-    const auto* all = frames();
-    if (!all) return 0;
-    return (*all)[size_t(std::max(m_current, 0))].delayMs;
+    const ZNImageFrames* all = frames();
+    return all ? all->delayMs(std::max(m_current, 0)) : 0;
 }
 
 bool ZNImageHandler::jumpToImage(int imageNumber) {
@@ -81,6 +89,8 @@ bool ZNImageHandler::jumpToImage(int imageNumber) {
     m_next = imageNumber;
     return true;
 }
+
+bool ZNImageHandler::jumpToNextImage() { return m_next < INT_MAX && jumpToImage(m_next + 1); }
 
 bool ZNImageHandler::supportsOption(ImageOption option) const {
     return option == Size || option == Animation || option == ImageFormat;

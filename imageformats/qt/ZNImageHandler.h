@@ -1,10 +1,14 @@
 #pragma once
 // Reads a ZN file for QImageReader and QMovie: every frame with its delay,
-// looping for ever. The whole file is read and decoded on first use.
+// looping for ever. The whole file is read and decoded on first use, and a
+// failure is only QImageReader's error: a guest prints nothing and lets no
+// exception out. A handler belongs to one reader; handlers share nothing,
+// so readers on several threads at once are safe.
+//
+// One source for Qt 5 and Qt 6: only API both have.
 #include <QImageIOHandler>
 
 #include <optional>
-#include <vector>
 
 #include "imageformats/ZNImageFrames.h"
 
@@ -21,16 +25,17 @@ public:
     int nextImageDelay() const override;
     int currentImageNumber() const override { return m_current; }
     bool jumpToImage(int imageNumber) override;
-    bool jumpToNextImage() override { return jumpToImage(m_next); }
+    // Steps over the image read() would give next; false when none follows.
+    bool jumpToNextImage() override;
 
     bool supportsOption(ImageOption option) const override;
     QVariant option(ImageOption option) const override;
 
 private:
     // The frames, or null when the device holds no readable ZN file.
-    const std::vector<ZNImageFrame>* frames() const;
+    const ZNImageFrames* frames() const;
 
-    mutable std::optional<std::vector<ZNImageFrame>> m_frames;
+    mutable std::optional<ZNImageFrames> m_frames;
     mutable bool m_failed = false;
     int m_next = 0;      // what read() gives next
     int m_current = -1;  // what read() gave last

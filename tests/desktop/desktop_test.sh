@@ -6,7 +6,7 @@ set -euo pipefail
 check=$1 build=$2 source=$3 samples=$4
 # Opening from the menu entry and the file managers and viewers need a real
 # X server; a virtual one here.
-if [[ $check =~ ^(launch|thunar|kde)$ ]] && [ -z "${ZINTRA_IN_XVFB:-}" ]; then
+if [[ $check =~ ^(launch|thunar|kde|geeqie)$ ]] && [ -z "${ZINTRA_IN_XVFB:-}" ]; then
   command -v xvfb-run >/dev/null || { echo "missing xvfb-run (tools/setup installs it)"; [ -n "${CI:-}" ] && exit 1 || exit 77; }
   ZINTRA_IN_XVFB=1 exec timeout 240 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@" </dev/null
 fi
@@ -65,6 +65,8 @@ mime() {
       expect "$desktop type of $f" "$(xdg-mime query filetype "$files/$f")" application/x-zintra-animation
     done
     expect "$desktop type of spin.ani" "$(xdg-mime query filetype "$files/spin.ani")" application/x-navi-animation
+    # A zlib stream that subtitle types would claim by "}{" is ours.
+    printf 'x\xda\xcc}{<S\x8f' >"$files/noise" && expect "$desktop type of noise" "$(xdg-mime query filetype "$files/noise")" application/x-zintra-animation
     for type in application/x-zintra-animation application/x-navi-animation; do
       expect "$desktop opens $type with" "$(xdg-mime query default $type)" zintra-editor.desktop
     done
@@ -147,13 +149,19 @@ manuals() {
   ! grep -nP "^\t*[.']" "$source"/desktop/man/*.scd || fail "a manual line starts with a dot"
 }
 
-imageloaders() {
+# The system's gdk-pixbuf loaders and ours in one cache, as the package's
+# trigger makes it, over the installed file types.
+use_pixbuf_loader() {
   update-mime-database "$share/mime"
+  pixbuf_loaders
+}
+
+imageloaders() {
+  use_pixbuf_loader
   local plugin qt_frames expected=$files/rates.frames
   plugin=$(find "$prefix" -path '*/qt6/*' -name libqzn.so)
   qt_frames=$(dirname "$samples")/desktop_qt_frames
   # Qt's plugins from the install as well as the system's.
-  pixbuf_loaders
   export QT_PLUGIN_PATH=${plugin%/imageformats/*} QT_QPA_PLATFORM=offscreen
   pixbuf_frames() { /usr/bin/python3 "$source/tests/desktop/pixbuf_frames.py" "$@"; }
   # GTK viewers: a compressed file is known by its name, as GIO types it.
@@ -164,15 +172,38 @@ imageloaders() {
     "$qt_frames" reader "$files/$f" | diff "$expected" - || fail "QImageReader gave other frames for $f"
   done
   "$qt_frames" movie "$files/rates.zn" | diff <(tail -n +2 "$expected") - || fail "QMovie played other frames"
-  # A damaged file is each framework's own error: corrupt image, invalid data.
-  expect "gdk-pixbuf on bad.zn" "$(pixbuf_frames "$files/bad.zn" | cut -d' ' -f1)" corrupt
-  expect "QImageReader on bad.zn" "$("$qt_frames" reader "$files/bad.zn" 2>/dev/null | cut -d' ' -f1-2)" "error 4"
+  # A damaged file is each framework's own error (corrupt image, invalid
+  # data), and a guest prints nothing into the host.
+  mkdir -m 700 "$work/runtime" && export XDG_RUNTIME_DIR=$work/runtime
+  expect "gdk-pixbuf on bad.zn" "$(pixbuf_frames "$files/bad.zn" 2>"$work/said" | cut -d' ' -f1)" corrupt
+  expect "QImageReader on bad.zn" "$("$qt_frames" reader "$files/bad.zn" 2>>"$work/said" | cut -d' ' -f1-2)" "error 4"
+  [ ! -s "$work/said" ] || fail "reading bad.zn printed: $(cat "$work/said")"
+  # A file chooser's size comes from the first frame alone.
+  expect "file info" "$(pixbuf_frames info "$files/first only.zn")" "zn 16 16"
+  # After a write longer than any ZN file, closing decodes nothing more.
+  expect "after an overlong write" "$(pixbuf_frames overflow "$files/walk one.zn")" still
   # GNOME's thumbnailer: at 16 pixels exactly the first frame, and at the
   # size a file manager asks for, enlarged.
   gdk-pixbuf-thumbnailer -s 16 "$files/rates.zn" "$work/16.png" || fail "gdk-pixbuf-thumbnailer exited with $?"
   expect "thumbnail pixels" "still $(convert "$work/16.png" rgba:- | od -An -v -tx1 | tr -d ' \n')" "$(head -n 1 "$expected")"
   gdk-pixbuf-thumbnailer -s 128 "$files/rates.zn" "$work/128.png" || fail "gdk-pixbuf-thumbnailer exited with $?"
   expect "thumbnail size" "$(identify -format '%w %h' "$work/128.png")" "128 128"
+}
+
+geeqie() {
+  command -v geeqie >/dev/null || { echo "missing geeqie (tools/setup test installs it)"; [ -n "${CI:-}" ] && exit 1 || exit 77; }
+  use_pixbuf_loader
+  # geeqie clears the pixbuf it is handed in area-prepared; the first frame
+  # (red, a clear corner) must still show at 1:1: 255 red pixels.
+  command geeqie "$files/plain.zn" >"$work/geeqie.log" 2>&1 &
+  local viewer=$! red=0
+  for _ in $(seq 120); do
+    sleep 0.5 && import -window root "$work/screen.png" 2>/dev/null || continue
+    red=$(convert "$work/screen.png" -fill black +opaque red -fill white -opaque red -format '%[fx:round(mean*w*h)]' info:)
+    [ "$red" = 255 ] && break
+  done
+  kill "$viewer" && wait "$viewer" || true
+  expect "red pixels geeqie shows" "$red" 255
 }
 
 package() {

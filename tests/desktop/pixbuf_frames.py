@@ -1,7 +1,9 @@
 """Reads an image through gdk-pixbuf as a GTK viewer does and prints what it
 got: the still image, then each frame of the animation with its delay, one
 more than there are frames (an endless loop starts over), or the error.
-Usage: pixbuf_frames.py FILE"""
+"info": the format and size a file chooser gets. "overflow": whether an
+animation is still after its first frame, the rest of the file and a write
+longer than any ZN file. Usage: pixbuf_frames.py [info|overflow] FILE"""
 import sys
 
 import gi
@@ -41,4 +43,21 @@ def main(path):
         frames.advance(now)
 
 
-main(sys.argv[1])
+def info(path):
+    format_, width, height = GdkPixbuf.Pixbuf.get_file_info(path)
+    print(format_.get_name() if format_ else "none", width, height)
+
+
+def overflow(path):
+    loader = GdkPixbuf.PixbufLoader.new_with_type("zn")
+    data = open(path, "rb").read()
+    loader.write(data[:-4])
+    loader.write(data[-4:])
+    try:
+        loader.write(bytes(65 << 20))
+    except GLib.Error:
+        print("still" if loader.get_animation().is_static_image() else "animated")
+
+
+modes = {"info": info, "overflow": overflow}
+modes.get(sys.argv[1], main)(sys.argv[-1])

@@ -1,8 +1,8 @@
 // Writes the files the desktop checks open, built like every other test
 // input: a compressed and an uncompressed ZN file, the uncompressed one
-// again under a name without an extension, an animated cursor and a file
-// that only pretends to be a ZN file; and for the image loaders a file of
-// three rates with the frames and delays a reader must give.
+// again under a name without an extension, an animated cursor, a damaged
+// ZN file and one cut off after its first frame; and for the image loaders
+// a file of three rates with the frames and delays a reader must give.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -66,7 +66,11 @@ int main(int argc, char** argv) {
     Write(folder / "plain.zn", walk.payload());
     Write(folder / "plain copy", walk.payload());
     Write(folder / "spin.ani", test::SampleCursor({blue, red}));
-    Write(folder / "bad.zn", test::Text("ZNFIL and then nothing"));
+    // A header that announces two frames, and none follow.
+    Write(folder / "bad.zn", test::ZNBuilder().currentHeader(2, 3.0, 0, "Bad", "Ann").payload());
+    // A first frame, then the second's header and nothing of its icon.
+    Write(folder / "first only.zn",
+          test::ZNBuilder().currentHeader(2, 3.0, 0, "Half", "Ann").frame(6, red).i32(6).i32(318).compressed());
     WriteRates(folder);
     return 0;
 }

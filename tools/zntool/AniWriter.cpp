@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "core/Document.h"
+#include "core/FrameTiming.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ std::vector<uint8_t> EncodeAnimatedCursor(const TDocument& document) {
     out.u32(count);  // stored images
     out.u32(count);  // steps: each image once, in order, so no "seq " chunk
     for (int unused = 0; unused < 4; ++unused) out.u32(0);  // size and depth come from the icons
-    out.u32(uint32_t(count > 0 ? document.FrameAt(1).rate : 0));
+    out.u32(count > 0 ? CursorRate(document.FrameAt(1).rate) : 0);
     out.u32(kFramesAreIcons);
     out.end(header);
 
@@ -70,7 +71,7 @@ std::vector<uint8_t> EncodeAnimatedCursor(const TDocument& document) {
     out.end(info);
 
     const size_t rates = out.begin("rate");
-    for (int n = 1; n <= document.Count(); ++n) out.u32(uint32_t(document.FrameAt(n).rate));
+    for (int n = 1; n <= document.Count(); ++n) out.u32(CursorRate(document.FrameAt(n).rate));
     out.end(rates);
 
     const size_t frames = out.begin("LIST");

@@ -9,6 +9,7 @@
 #include "TextEncoding.h"
 #include "core/AnimationLoader.h"
 #include "core/Document.h"
+#include "core/HostRead.h"
 #include "formats/Errors.h"
 #include "core/DocumentFile.h"
 #include "core/PictureImport.h"
@@ -60,8 +61,7 @@ std::vector<uint8_t> Encode(const TDocument& document, const Invocation& invocat
 
 void ConvertAnimation(const ConvertJob& job, const Invocation& invocation) {
     TDocument document = ReadInput(job.input, [&] {
-        ReadBudget budget;
-        return LoadInput(job.input, invocation.stripRate, budget);
+        return TakeAnimation(ReadForHost(job.input, {HostFormat::ByName, HostExtent::Whole, invocation.stripRate})).document;
     });
     TitleFromFileName(document, job.input);
     ApplyFields(document, invocation.fields);

@@ -8,6 +8,7 @@
 
 #include "IndexedFrames.h"
 #include "core/Document.h"
+#include "core/FrameTiming.h"
 #include "formats/OnExit.h"
 #include "formats/Errors.h"
 
@@ -15,7 +16,6 @@ namespace {
 
 // GIF colour tables hold a power of two entries.
 constexpr int kGifColours = 32;
-constexpr int kMaxGifDelay = 65535;
 
 int AppendToVector(GifFileType* gif, const GifByteType* data, int length) {
     auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
@@ -31,12 +31,6 @@ void Check(int result, GifFileType* gif) {
 }
 
 }  // namespace
-
-int GifDelay(int32_t rate) {
-    // Rounded to the nearest; 64 bits because a rate may be any 32-bit value.
-    const int64_t hundredths = (int64_t(rate) * 100 + 30) / 60;
-    return int(std::clamp<int64_t>(hundredths, 1, kMaxGifDelay));
-}
 
 std::vector<uint8_t> EncodeGif(const TDocument& document, int scale) {
     const std::vector<IndexedFrame> frames = IndexFrames(document);

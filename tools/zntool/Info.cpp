@@ -6,10 +6,8 @@
 #include "Arguments.h"
 #include "TextEncoding.h"
 #include "core/Document.h"
-#include "core/AnimationLoader.h"
-#include "core/PictureImport.h"
-#include "formats/AnimatedCursor.h"
-#include "formats/ReadBudget.h"
+#include "core/FrameTiming.h"
+#include "core/HostRead.h"
 #include "formats/ZNFile.h"
 
 namespace {
@@ -31,39 +29,6 @@ std::string CategoryName(uint8_t index) {
 
 // The editor shows an optional field holding the empty marker as empty.
 std::string Optional(const std::string& field) { return field == kEmptyMarker ? std::string() : field; }
-
-AnimationInfo ReadZN(const std::string& path) {
-    ReadBudget budget;  // one per file
-    TZNFile file;
-    file.Read(path, budget);
-    AnimationInfo info;
-    info.path = path;
-    info.layout = LayoutName(file.Layout());
-    info.version = file.Version();
-    info.title = file.Title();
-    info.authorName = file.AuthorName();
-    info.email = Optional(file.Email());
-    info.homepage = Optional(file.Homepage());
-    info.copyright = file.Copyright();
-    info.comments = Optional(file.Comments());
-    // Before per-frame rates Open ignores the category byte, and so do we.
-    info.category = CategoryName(file.Version() >= kPerFrameRatesVersion ? file.Category() : kNoCategory);
-    for (int i = 0; i < file.FrameCount(); ++i) info.rates.push_back(file.Rate(i));
-    return info;
-}
-
-AnimationInfo ReadCursor(const std::string& path) {
-    ReadBudget budget;  // one per file
-    TAnimatedCursorImage cursor;
-    cursor.ReadCursorFile(path, budget);
-    AnimationInfo info;
-    info.path = path;
-    info.layout = "animated cursor";
-    info.title = cursor.Title();
-    info.authorName = cursor.Creator();
-    for (int i = 0; i < cursor.FrameCount(); ++i) info.rates.push_back(cursor.FrameRate(i));
-    return info;
-}
 
 // Shortest decimal text with at most three decimals: 1.5, 0.167, 2.
 std::string Decimal(double value, int decimals = 3) {
@@ -144,31 +109,43 @@ std::string JsonField(const std::optional<std::string>& field) {
     return field ? JsonString(Utf8FromLatin1(*field)) : "null";
 }
 
-// Pictures are read as convert reads them, so the frames and rates shown
-// are the ones a conversion gives. Only a GIF can carry a comment.
-AnimationInfo ReadPicture(const std::string& path, int32_t stripRate) {
-    ReadBudget budget;
-    const TDocument document = LoadInput(path, stripRate, budget);
-    AnimationInfo info;
-    info.path = path;
-    const bool gif = FormatOfPath(path) == OutputFormat::Gif;
-    info.layout = gif ? "animated GIF" : "PNG strip";
-    if (gif) info.comments = document.comments;
-    for (int n = 1; n <= document.Count(); ++n) info.rates.push_back(document.FrameAt(n).rate);
-    return info;
-}
-
 }  // namespace
 
 AnimationInfo ReadAnimationInfo(const std::string& path, int32_t stripRate) {
-    if (IsPictureInput(path)) return ReadPicture(path, stripRate);
-    return KindOfPath(path) == AnimationKind::AnimatedCursor ? ReadCursor(path) : ReadZN(path);
+    // Pictures are read as convert reads them, so the frames and rates shown
+    // are the ones a conversion gives.
+    HostAnimation read = TakeAnimation(ReadForHost(path, {HostFormat::ByName, HostExtent::Header, stripRate}));
+    const TDocument& document = read.document;
+    AnimationInfo info;
+    info.path = path;
+    info.title = document.title;
+    info.authorName = document.authorName;
+    info.rates = std::move(read.rates);
+    switch (read.format) {
+    case HostFormat::ByName:
+    case HostFormat::ZN:
+        info.layout = LayoutName(*read.layout);
+        info.version = read.version;
+        info.email = Optional(document.email);
+        info.homepage = Optional(document.homepage);
+        info.copyright = document.copyright;
+        info.comments = Optional(document.comments);
+        info.category = CategoryName(document.categoryIndex);
+        break;
+    case HostFormat::AnimatedCursor: info.layout = "animated cursor"; break;
+    case HostFormat::Gif:
+        info.layout = "animated GIF";
+        info.comments = document.comments;  // only a GIF can carry one
+        break;
+    case HostFormat::PngStrip: info.layout = "PNG strip"; break;
+    }
+    return info;
 }
 
 double TotalSeconds(const AnimationInfo& info) {
     int64_t total = 0;
-    for (int32_t rate : info.rates) total += rate;
-    return double(total) / 60.0;
+    for (int32_t rate : info.rates) total += ShownRate(rate);
+    return RateSeconds(total);
 }
 
 std::string InfoText(const AnimationInfo& info) {
@@ -185,8 +162,10 @@ std::string InfoText(const AnimationInfo& info) {
     Line(out, "Frames:", std::to_string(info.rates.size()));
     for (size_t i = 0; i < info.rates.size(); ++i) {
         char text[96];
-        std::snprintf(text, sizeof text, "    %5zu  rate %d (%s s)\n", i + 1, info.rates[i],
-                      Decimal(info.rates[i] / 60.0).c_str());
+        const int32_t rate = info.rates[i], shown = ShownRate(rate);
+        const std::string as = rate == shown ? std::string() : "shown as " + std::to_string(shown) + ": ";
+        std::snprintf(text, sizeof text, "    %5zu  rate %d (%s%s s)\n", i + 1, rate, as.c_str(),
+                      Decimal(RateSeconds(shown)).c_str());
         out += text;
     }
     Line(out, "Total time:", Decimal(TotalSeconds(info)) + " s");

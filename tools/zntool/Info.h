@@ -17,11 +17,12 @@ struct AnimationInfo {
     std::vector<int32_t> rates;           // in 1/60 s, one per frame
 };
 
-// Reads the file with the project's readers; throws their errors. A strip
-// has no timing of its own: every frame gets stripRate.
+// Reads the file's fields and rates as every host does (core/HostRead.h);
+// throws EZintraError. A strip has no timing of its own: every frame gets
+// stripRate.
 AnimationInfo ReadAnimationInfo(const std::string& path, int32_t stripRate);
 
-// The loop's length: every frame's rate added up, in seconds.
+// The loop's length: every frame's shown rate added up, in seconds.
 double TotalSeconds(const AnimationInfo& info);
 
 // Human-readable lines, UTF-8.
