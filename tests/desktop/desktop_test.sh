@@ -10,9 +10,16 @@ if [[ $check =~ ^(launch|thunar|kde|geeqie)$ ]] && [ -z "${ZINTRA_IN_XVFB:-}" ];
   command -v xvfb-run >/dev/null || { echo "missing xvfb-run (tools/setup installs it)"; [ -n "${CI:-}" ] && exit 1 || exit 77; }
   ZINTRA_IN_XVFB=1 exec timeout 240 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash "$0" "$@" </dev/null
 fi
+# The package check installs the packages into a copy of this system where
+# it may: as root, in a mount namespace of its own.
+if [ "$check" = package ] && [ -z "${ZINTRA_IN_NAMESPACE:-}" ] && unshare -m true 2>/dev/null; then
+  ZINTRA_IN_NAMESPACE=1 exec unshare -m --propagation private bash "$0" "$@"
+fi
 work=$(mktemp -d)
 started=()  # what a check starts, ended with it
-trap 'kill "${started[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
+# The copy of the system is unmounted first, and never removed through.
+trap 'kill "${started[@]}" 2>/dev/null || true; umount -R "$work/system" 2>/dev/null || true
+      rm -rf --one-file-system "$work"' EXIT
 prefix=$work/usr share=$work/usr/share files=$work/files
 cmake --install "$build" --prefix "$prefix" >/dev/null
 "$samples" "$files"
@@ -208,22 +215,65 @@ geeqie() {
 
 package() {
   (cd "$build" && cpack -G DEB -B "$work/package" >/dev/null)
-  local deb
-  deb=$(echo "$work"/package/*.deb)
-  # The package holds exactly what an install does, under /usr.
-  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./usr/||' | sort >"$work/packaged"
+  local main kde deb
+  main=$(echo "$work"/package/zintra-editor_*.deb) kde=$(echo "$work"/package/zintra-editor-kde_*.deb)
+  contents() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./usr/||'; }
+  # Together the packages hold exactly what an install does, under /usr;
+  # the KDE package the Qt 5 plugins, and is made only where they were built.
   (cd "$prefix" && find . ! -type d | sed 's|^\./||' | sort) >"$work/installed"
-  diff "$work/installed" "$work/packaged" || fail "the package holds other files than an install"
+  for deb in "$work"/package/*.deb; do contents "$deb"; done | sort | diff "$work/installed" - ||
+    fail "the packages hold other files than an install"
+  expect "the KDE package's plugins" "$([ ! -e "$kde" ] || contents "$kde" | grep -v ^share/doc/ | sort)" \
+    "$(grep /qt5/ "$work/installed" || true)"
+  # Only the KDE package needs Qt 5 and KDE Frameworks, and it needs the main package of its version.
+  ! dpkg-deb -f "$main" Depends | grep -Eo 'lib(qt5|kf5)[^ ,]*' || fail "the main package depends on Qt 5 or KDE Frameworks"
+  [ ! -e "$kde" ] || expect "the KDE package's first dependency" "$(dpkg-deb -f "$kde" Depends | cut -d, -f1)" \
+    "zintra-editor (= $(dpkg-deb -f "$main" Version))"
   # The packaged zntool runs from the unpacked tree against the system's libraries.
-  dpkg-deb -x "$deb" "$work/root"
+  dpkg-deb -x "$main" "$work/root"
   "$work/root/usr/bin/zintra-editor" --version >/dev/null || fail "packaged zintra-editor failed"
   "$work/root/usr/bin/zntool" info "$files/walk one.zn" >"$work/info" || fail "packaged zntool failed"
   grep -q "Walk" "$work/info" || fail "packaged zntool did not read the file"
-  apt-get install --simulate -q "$deb" >"$work/apt" || { cat "$work/apt"; fail "the package cannot be installed"; }
-  lintian --fail-on error "$deb" | tee "$work/lintian" || fail "lintian found errors"
-  for tag in $(awk '$1 == "W:" {print $3}' "$work/lintian" | sort -u); do
-    grep -q -- "$tag" "$source/docs/packaging.md" || fail "lintian warning $tag is not listed in docs/packaging.md"
+  apt-get install --simulate -q "$work"/package/*.deb >"$work/apt" || { cat "$work/apt"; fail "the packages cannot be installed"; }
+  for deb in "$work"/package/*.deb; do
+    lintian --fail-on error "$deb" | tee "$work/lintian" || fail "lintian found errors in $deb"
+    for tag in $(awk '$1 == "W:" {print $3}' "$work/lintian" | sort -u); do
+      grep -q -- "$tag" "$source/docs/packaging.md" || fail "lintian warning $tag is not listed in docs/packaging.md"
+    done
   done
+  if [ -n "${ZINTRA_IN_NAMESPACE:-}" ]; then dpkg_install "$main" "$kde"
+  else echo "the packages are not installed with dpkg: that needs root and a mount namespace"; fi
+}
+
+# dpkg -i MAIN, then KDE if it was made, into a copy of this system: an
+# overlay of / whose writes go to memory, in this check's mount namespace.
+dpkg_install() {
+  local root=$work/system/root
+  mkdir -p "$work/system" && mount -t tmpfs zintra "$work/system" && mkdir "$work/system/"{upper,work} "$root"
+  mount -t overlay zintra -o "lowerdir=/,upperdir=$work/system/upper,workdir=$work/system/work" "$root" ||
+    { echo "the packages are not installed with dpkg: no overlay of / can be mounted"; return; }
+  [ -e "$root/dev/null" ] || mknod -m 666 "$root/dev/null" c 1 3
+  in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root QT_QPA_PLATFORM=offscreen "$@"; }
+  # The main package alone; Debian's triggers put our loader into
+  # gdk-pixbuf's cache and our file type into the MIME database, which GTK
+  # programs read, and Qt 6 programs find our plugin.
+  in_root dpkg -i "$1" >"$work/dpkg" 2>&1 || { cat "$work/dpkg"; fail "dpkg -i of the main package failed"; return; }
+  local qt_frames
+  qt_frames=$(dirname "$samples")/desktop_qt_frames
+  if [ -e "$qt_frames" ]; then
+    in_root python3 "$source/tests/desktop/pixbuf_frames.py" "$files/rates.zn" | diff "$files/rates.frames" - ||
+      fail "the installed system's gdk-pixbuf gave other frames"
+    in_root "$qt_frames" reader "$files/rates.zn" 2>/dev/null | diff "$files/rates.frames" - ||
+      fail "the installed system's Qt 6 gave other frames"
+  fi
+  [ -e "$2" ] || return 0
+  in_root dpkg -i "$2" >"$work/dpkg" 2>&1 || { cat "$work/dpkg"; fail "dpkg -i of the KDE package failed"; return; }
+  # It put its plugins where Qt 5 looks for image plugins, and KIO for thumbnail plugins.
+  local qt5
+  qt5=$(in_root qmake -qt=5 -query QT_INSTALL_PLUGINS || true)
+  in_root dpkg -L zintra-editor-kde >"$work/listed"
+  grep -qx "$qt5/imageformats/libqzn.so" "$work/listed" || fail "the Qt 5 image plugin is not where Qt 5 looks ($qt5)"
+  grep -qx "$qt5/kf5/thumbcreator/libznthumbnail.so" "$work/listed" || fail "the thumbnail plugin is not where KIO looks ($qt5)"
 }
 
 # A thumbnail of "walk one.zn" at SIZE: its first frame, red with a clear
