@@ -81,14 +81,14 @@ TFrameIcon LoadFrameIcon(std::span<const uint8_t> bytes, std::shared_ptr<const v
 IconImage DecodeFrameIcon(std::span<const uint8_t> bytes, ReadBudget& budget, uint16_t deviceColours) {
     const ChosenEntry chosen = ChooseIconEntry(bytes, deviceColours, budget);
     if (chosen.standard) return StandardApplicationIcon();
-    if (IsPngEntry(chosen)) return DecodePngEntry(chosen, budget);
+    if (IsPngEntry(chosen)) { ImageTarget target(ImageTarget::Size::Stored); DecodePngEntry(chosen, target, budget); return target.take(); }
     return DecodeBitmapEntry(chosen.data, budget);
 }
 
 IconImage SampleFrameIcon(std::span<const uint8_t> bytes, ReadBudget& budget, uint16_t deviceColours) {
     const ChosenEntry chosen = ChooseIconEntry(bytes, deviceColours, budget);
     if (chosen.standard) return StandardApplicationIcon();  // 16×16 already
-    if (IsPngEntry(chosen)) return SamplePngEntry(chosen, budget);
+    if (IsPngEntry(chosen)) { ImageTarget target(ImageTarget::Size::Frame); DecodePngEntry(chosen, target, budget); return target.take(); }
     return SampleBitmapEntry(chosen.data, budget);
 }
 
