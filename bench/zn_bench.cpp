@@ -63,7 +63,7 @@ void BM_ReadZN(benchmark::State& state) {
     const std::vector<uint8_t> file = EncodeZNFile(Animation(int(state.range(0))));
     for (auto _ : state) {
         TZNFile reader;
-        reader.ReadBytes(file);
+        ReadBudget budget; reader.ReadBytes(file, budget);
         for (int i = 0; i < reader.FrameCount(); ++i) benchmark::DoNotOptimize(reader.Icon(i).frameImage());
     }
     state.SetComplexityN(state.range(0));

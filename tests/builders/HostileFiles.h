@@ -5,7 +5,9 @@
 // what their pixels need. Shared by the memory tests, the benchmarks and the
 // fuzzers' seeds.
 #include <climits>
+#include <functional>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -142,6 +144,94 @@ inline Bytes SharedEntryZN(int frames, const IconImage& image, const HostilePng&
 }
 inline IconImage Black(int size) {
     return MakeImage(size, size, [](int, int) { return Opaque(kStandardColours[kBlack]); });
+}
+
+// ---- Work that gives nothing ---------------------------------------------------
+
+// The sample frame as a 16×16 PNG entry whose image data starts with
+// emptyMiB MiB of empty dynamic-Huffman blocks, in a ZN file: 60 MiB in a
+// file of about 250 KB.
+inline Bytes EmptyBlocksInAnEntryZN(size_t emptyMiB) {
+    ZNBuilder zn;
+    zn.currentHeader(1).frame(10, HostilePngIcon(SampleFrame(), {.emptyBlockMiB = emptyMiB}));
+    return zn.compressed(6);
+}
+
+// A one-frame ZN file whose zlib stream starts with emptyMiB MiB of them.
+inline Bytes EmptyBlocksBeforeThePayloadZN(size_t emptyMiB) {
+    ZNBuilder zn;
+    zn.currentHeader(1).frame(10, EncodeFrameIcon(SampleFrame()));
+    return DeflateBehindEmptyBlocks(zn.payload(), uint64_t(emptyMiB) << 20);
+}
+
+// A one-frame ZN file whose title, or comments, hold text: 60 MiB of one
+// character compress to 61 KB.
+inline Bytes LongTextZN(bool inTitle, const std::string& text, int level = 9) {
+    ZNBuilder zn;
+    zn.bytes("ZNFIL").f64(3.0).u8(0).string(inTitle ? text : "Title").string("Author").string("")
+        .string("~x").string("~x").string(inTitle ? "~x" : text).u8(5).i32(1)
+        .frame(10, EncodeFrameIcon(SampleFrame()));
+    return zn.compressed(level);
+}
+inline std::string RandomLetters(size_t n) {
+    std::mt19937 random(24);
+    std::string text(n, 'a');
+    for (char& c : text) c = char('a' + random() % 26);
+    return text;
+}
+
+// ---- Large files real writers make ---------------------------------------------
+
+// PNG entries that differ in their bytes, as writers of many frames make
+// them: each of `pictures` pictures written by libpng with its default
+// settings, then told apart `variants` times by a text chunk after its
+// header (libpng reads each as a picture of its own).
+inline std::vector<Bytes> LibpngEntries(int pictures, int variants, int side,
+                                        const std::function<Rgba(int x, int y, int picture)>& pixel) {
+    std::vector<Bytes> icons;
+    constexpr size_t kAfterHeader = 8 + 25;  // signature, IHDR chunk
+    for (int p = 0; p < pictures; ++p) {
+        const Bytes png = EncodePng(MakeImage(side, side, [&](int x, int y) { return pixel(x, y, p); }));
+        for (int v = 0; v < variants; ++v) {
+            Bytes tagged(png.begin(), png.begin() + kAfterHeader);
+            const Bytes text = PngChunk("tEXt", Latin1("Frame" + std::string(1, '\0') + std::to_string(v)));
+            tagged.insert(tagged.end(), text.begin(), text.end());
+            tagged.insert(tagged.end(), png.begin() + kAfterHeader, png.end());
+            icons.push_back(IconWithPng(tagged, side, side));
+        }
+    }
+    return icons;
+}
+
+// frames different 16×16 frames written by libpng, in a ZN file at level 9.
+inline Bytes SmallLibpngFramesZN(int frames) {
+    const IconImage sample = SampleFrame();
+    return ZNOfIcons(LibpngEntries(frames, 1, 16, [&](int x, int y, int i) {
+        Rgba c = sample.at(x, y);
+        if (y == 0 && x < 2) c = {uint8_t(i >> (8 * x)), 0, 0, 255};  // the frame's number
+        return c;
+    }));
+}
+
+// 250 different 256×256 pictures of noise, written by libpng: a 64 MiB payload.
+inline Bytes LargeLibpngFramesZN() {
+    ZNBuilder zn;
+    const std::vector<Bytes> icons = LibpngEntries(25, 10, 256, [](int x, int y, int p) {
+        return Rgba{uint8_t(Speckle(x, y, p)), uint8_t(Speckle(x, y, p + 1)), uint8_t(Speckle(x, y, p + 2)), 255};
+    });
+    zn.currentHeader(int32_t(icons.size()));
+    for (const Bytes& icon : icons) zn.frame(10, icon);
+    return zn.compressed(1);
+}
+
+// A 40 MB cursor of 2000 different 256×256 pictures, each the sample frame
+// enlarged with a square of noise.
+inline Bytes LargeLibpngCursor() {
+    const IconImage sample = EnlargedSample(256);
+    return CursorOfIcons(LibpngEntries(40, 50, 256, [&](int x, int y, int p) {
+        if (x >= 8 && x < 80 && y >= 8 && y < 80) return Rgba{uint8_t(Speckle(x, y, p)), uint8_t(Speckle(x, y, p + 1)), 0, 255};
+        return sample.at(x, y);
+    }));
 }
 
 }  // namespace test

@@ -18,6 +18,18 @@ IconImage DecodePngImage(std::span<const uint8_t> bytes, PngLimits limits) {
     return ::DecodePngImage(bytes, limits, budget);
 }
 
+std::optional<PngSize> PngImageSize(std::span<const uint8_t> bytes) {
+    ReadBudget budget;
+    return ::PngImageSize(bytes, budget);
+}
+
+// The 16×16 frame the decoder samples from the picture.
+IconImage SamplePngImage(std::span<const uint8_t> bytes, PngLimits limits, ReadBudget& budget) {
+    ImageTarget target(ImageTarget::Size::Frame);
+    DecodePng(bytes, limits, target, budget);
+    return target.take();
+}
+
 IconImage Gradient(int width, int height) {
     IconImage image{width, height, {}};
     for (int y = 0; y < height; ++y)
@@ -179,7 +191,7 @@ TEST(PngImage, GivesTheSimplifiedReadersPixelsForEveryKindOfPicture) {
 
 TEST(PngImage, SkipsTextChunksUnreadWithinASmallBudget) {
     const auto png = test::TextBombPng(100);  // 790 MB of text
-    for (auto read : {::DecodePngImage, SamplePngImage}) {
+    for (auto read : {::DecodePngImage, &SamplePngImage}) {
         ReadBudget budget(2 * png.size() + (1 << 20));
         EXPECT_EQ(read(png, {16, 16, true}, budget).width, 16);
     }

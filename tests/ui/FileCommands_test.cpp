@@ -459,7 +459,7 @@ TEST_F(FileCommands, SavesACompleteDocumentWithoutAsking) {
 
     EXPECT_EQ(Read(path), EncodeZNFile(window.Document()));
     TZNFile file;
-    file.Read(path.toStdString());
+    ReadBudget budget; file.Read(path.toStdString(), budget);
     EXPECT_EQ(file.Title(), "T");
     EXPECT_EQ(file.Category(), 2);
     ASSERT_EQ(file.FrameCount(), 1);
@@ -482,7 +482,7 @@ TEST_F(FileCommands, MissingCategoryShowsTheInformationDialogFirst) {
     EXPECT_TRUE(busyInDialog);
     EXPECT_FALSE(information.isVisible());
     TZNFile file;
-    file.Read(path.toStdString());
+    ReadBudget budget; file.Read(path.toStdString(), budget);
     EXPECT_EQ(file.Category(), 0) << "closing the dialog untouched picks Animals";
 }
 
@@ -505,7 +505,7 @@ TEST_F(FileCommands, EmptyTitleIsAskedForAndSaved) {
     const QString path = Path("asked.zn");
     Save(path);
     TZNFile file;
-    file.Read(path.toStdString());
+    ReadBudget budget; file.Read(path.toStdString(), budget);
     EXPECT_EQ(file.Title(), "Spin");
     EXPECT_EQ(file.AuthorName(), "Ann");
     EXPECT_EQ(file.Copyright(), "\xA9 Copyright 2031 by Ann");
@@ -577,7 +577,7 @@ TEST_F(FileCommands, OpenedEmptyMarkerIsSavedAsItWas) {
     Save(Path("again.zn"));
     EXPECT_TRUE(services.modalWindows.empty());
     TZNFile file;
-    file.Read(Path("again.zn").toStdString());
+    ReadBudget budget; file.Read(Path("again.zn").toStdString(), budget);
     EXPECT_EQ(file.Email(), "~x");
 }
 
