@@ -1,11 +1,12 @@
 #pragma once
 // Memory that a stream is inflated into and then read from in place: each
-// byte is written once, by zlib, and never moved. A small buffer lives on
-// the heap; one that outgrows kHeapBytes moves once into a mapping reserved
-// at its cap, where it can grow to the cap without moving again, and which
-// is backed by huge pages where the system offers them, so that filling it
-// costs a page fault per 2 MiB rather than one per 4 KiB (inflating a
-// payload spent a tenth of its time in those faults).
+// byte is written once, by zlib, and never moved. A buffer reserved at
+// most kHeapBytes lives on the heap; a larger one, or one that outgrows
+// that, in a mapping reserved at its cap, where it can grow to the cap
+// without moving, and which is backed by huge pages where the system
+// offers them, so that filling it costs a page fault per 2 MiB rather than
+// one per 4 KiB (inflating a payload spent a tenth of its time in those
+// faults). Below 2 MiB a huge page would cost more to clear than it saves.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -33,7 +34,7 @@ public:
     std::span<const uint8_t> bytes() const { return {m_data, m_size}; }
 
     // Past this a buffer is mapped.
-    static constexpr size_t kHeapBytes = size_t(256) << 10;
+    static constexpr size_t kHeapBytes = size_t(2) << 20;
 
 private:
     void map();

@@ -45,7 +45,9 @@ public:
         : m_ceiling(ceiling), m_memoryCeiling(memoryCeiling) {}
     ReadBudget(const ReadBudget&) = delete;
     ReadBudget& operator=(const ReadBudget&) = delete;
-    ~ReadBudget() { *m_alive = nullptr; }
+    ~ReadBudget() {
+        if (m_alive) *m_alive = nullptr;
+    }
 
     // Spends units on `what` ("inflating a PNG entry"); over the ceiling,
     // throws EReadError "Stream read error" whose cause names what.
@@ -91,12 +93,12 @@ public:
     // memory whose owner frees it through a callback (zlib's, libpng's).
     [[nodiscard]] Held hold(uint64_t bytes, const char* what) {
         acquire(bytes, what);
-        return Held(m_alive, bytes);
+        return Held(alive(), bytes);
     }
     // Grows a Held of this budget by bytes more, as hold would take them.
     void grow(Held& held, uint64_t bytes, const char* what) {
         acquire(bytes, what);
-        if (!held.m_budget) held.m_budget = m_alive;
+        if (!held.m_budget) held.m_budget = alive();
         held.m_bytes += bytes;
     }
     void acquire(uint64_t bytes, const char* what);
@@ -117,11 +119,18 @@ public:
     uint64_t memoryCeiling() const { return m_memoryCeiling; }
 
 private:
+    // What a Held asks before it releases: made on first use, so that a
+    // budget that holds nothing costs no allocation.
+    const std::shared_ptr<ReadBudget*>& alive() {
+        if (!m_alive) m_alive = std::make_shared<ReadBudget*>(this);
+        return m_alive;
+    }
+
     uint64_t m_ceiling;
     uint64_t m_spent = 0;
     uint64_t m_memoryCeiling;
     uint64_t m_held = 0;
     uint64_t m_mostHeld = 0;
     bool m_refused = false;
-    std::shared_ptr<ReadBudget*> m_alive = std::make_shared<ReadBudget*>(this);
+    std::shared_ptr<ReadBudget*> m_alive;
 };
