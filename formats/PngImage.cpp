@@ -44,32 +44,33 @@ constexpr size_t kMostStored = 65535;
 // Rows are inflated this much at a time.
 constexpr size_t kInflatedStep = size_t(64) << 10;
 
-// Prices, in sixteenths of a unit (bench/cost/png_cost.cpp measures each
-// on the input that makes it slowest):
+// Prices, in 64ths of a unit (bench/cost/png_cost.cpp measures each on
+// the input that makes it slowest):
 // making and ending libpng's reader: a 1×1 picture;
-constexpr uint64_t kDecoderSixteenths = 16 * 400;
+constexpr uint64_t kDecoderPrice = 64 * 400;
 // a chunk handed over or skipped: a picture of empty private chunks;
-constexpr uint64_t kChunkSixteenths = 16 * 40;
+constexpr uint64_t kChunkPrice = 64 * 40;
 // a byte of a chunk libpng reads or skips (its checksum taken 1 KiB at a
 // time), or of image data whose checksum is taken here;
-constexpr uint64_t kChunkByteSixteenths = 3;
-constexpr uint64_t kImageDataByteSixteenths = 1;
-// a row unfiltered here, and a byte of it by its filter (none, sub, up,
-// average; Paeth by the bytes of a pixel, as 4 and 8 are unfiltered a
-// pixel at a time and 1 is a chain of dependent steps): noise, the slowest;
-constexpr uint64_t kRowSixteenths = 16 * 2;
-constexpr uint64_t kFilterByteSixteenths[4] = {0, 6, 1, 10};
-constexpr uint64_t PaethByteSixteenths(size_t pixelBytes) {
-    return pixelBytes == 4 || pixelBytes == 8 ? 5 : pixelBytes == 1 ? 24 : 13;
+constexpr uint64_t kChunkBytePrice = 12;
+constexpr uint64_t kImageDataBytePrice = 4;
+// a row unfiltered here, and a byte of it by its filter (none, sub, up 16
+// bytes at a time, average; Paeth by the bytes of a pixel, as 4 and 8 are
+// unfiltered a pixel at a time and 1 is a chain of dependent steps): noise,
+// the slowest;
+constexpr uint64_t kRowPrice = 64 * 3;
+constexpr uint64_t kFilterBytePrice[4] = {0, 24, 1, 40};
+constexpr uint64_t PaethBytePrice(size_t pixelBytes) {
+    return pixelBytes == 4 || pixelBytes == 8 ? 20 : pixelBytes == 1 ? 96 : 52;
 }
 // a row libpng converts, and a byte of it (copied, and a byte of zlib's
 // window); a pixel by the kind of pixels, 16-bit samples through gamma
 // the slowest.
-constexpr uint64_t kConvertedRowSixteenths = 16 * 4;
-constexpr uint64_t kConvertedByteSixteenths = 1;
-constexpr uint64_t kPixelSixteenths16Bit = 40;
-constexpr uint64_t kPixelSixteenthsIndexed = 12;  // palettes, and depths below 8
-constexpr uint64_t kPixelSixteenths8Bit = 8;
+constexpr uint64_t kConvertedRowPrice = 64 * 8;
+constexpr uint64_t kConvertedBytePrice = 4;
+constexpr uint64_t kPixelPrice16Bit = 160;
+constexpr uint64_t kPixelPriceIndexed = 48;  // palettes, and depths below 8
+constexpr uint64_t kPixelPrice8Bit = 32;
 
 uint32_t BigEndian32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
@@ -222,7 +223,7 @@ public:
     PngDecoder(std::span<const uint8_t> bytes, PngLimits limits, ReadBudget& budget)
         : m_bytes(bytes), m_limits(limits), m_budget(budget) {
         if (!IsPng(bytes)) fail("not a PNG file");
-        charge(kDecoderSixteenths);
+        charge(kDecoderPrice);
         m_read.budget = &budget;
         m_read.largestAllocation = LargestAllocation(limits);
         m_png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &m_read, OnError, OnWarning, &m_read, Allocate,
@@ -274,10 +275,10 @@ public:
 private:
     [[noreturn]] static void fail(const std::string& cause) { throw EInvalidGraphic(messages::kInvalidIcon, cause); }
 
-    void charge(uint64_t sixteenths) {
-        m_sixteenths += sixteenths;
-        m_budget.charge(m_sixteenths / 16, "decoding a PNG picture");
-        m_sixteenths %= 16;
+    void charge(uint64_t price) {
+        m_owed += price;
+        m_budget.charge(m_owed / 64, "decoding a PNG picture");
+        m_owed %= 64;
     }
 
     // libpng's failure, after any memory it was refused.
@@ -310,8 +311,8 @@ private:
         if (length > kMaxChunkLength) fail("a chunk's length is out of range");
         const uint64_t whole = kChunkHeaderSize + uint64_t(length) + kChunkCrcSize;
         const bool imageData = type == kImageDataType;
-        charge(kChunkSixteenths +
-               std::min<uint64_t>(whole, left) * (imageData ? kImageDataByteSixteenths : kChunkByteSixteenths));
+        charge(kChunkPrice +
+               std::min<uint64_t>(whole, left) * (imageData ? kImageDataBytePrice : kChunkBytePrice));
         if (imageData) return startImageData(length);
         if (whole > left) fail("the PNG ends early");
         const std::span<const uint8_t> chunk = m_bytes.subspan(m_at, size_t(whole));
@@ -421,8 +422,8 @@ private:
         const size_t length = m_order->bytes() - 1;
         const uint8_t filter = m_row[0];
         const size_t pixelBytes = std::max<size_t>(1, m_header.pixelBits() / 8);
-        charge(kRowSixteenths + length * (filter < 4   ? kFilterByteSixteenths[filter]
-                                          : filter == 4 ? PaethByteSixteenths(pixelBytes)
+        charge(kRowPrice + length * (filter < 4   ? kFilterBytePrice[filter]
+                                          : filter == 4 ? PaethBytePrice(pixelBytes)
                                                         : 0));
         if (!Unfilter(filter, &m_row[1], &m_prior[1], length, pixelBytes)) fail("PNG: bad adaptive filter value");
         const auto& given = m_read.givenRows;
@@ -431,8 +432,8 @@ private:
             if (m_stored.empty()) m_stored.assign(kChunkHeaderSize, 0);
             m_stored.push_back(0);  // filter: none
             m_stored.insert(m_stored.end(), m_row.begin() + 1, m_row.end());
-            charge(kConvertedRowSixteenths + m_order->bytes() * kConvertedByteSixteenths +
-                   m_order->columns() * PixelSixteenths());
+            charge(kConvertedRowPrice + m_order->bytes() * kConvertedBytePrice +
+                   m_order->columns() * PixelPrice());
         }
         m_filled = 0;
         std::swap(m_row, m_prior);
@@ -442,10 +443,10 @@ private:
         m_row.resize(m_order->bytes());
     }
 
-    uint64_t PixelSixteenths() const {
-        if (m_header.depth == 16) return kPixelSixteenths16Bit;
-        if (m_header.depth < 8 || m_header.colourType == PNG_COLOR_TYPE_PALETTE) return kPixelSixteenthsIndexed;
-        return kPixelSixteenths8Bit;
+    uint64_t PixelPrice() const {
+        if (m_header.depth == 16) return kPixelPrice16Bit;
+        if (m_header.depth < 8 || m_header.colourType == PNG_COLOR_TYPE_PALETTE) return kPixelPriceIndexed;
+        return kPixelPrice8Bit;
     }
 
     // Hands libpng the rows kept so far, as stored blocks of one chunk.
@@ -471,7 +472,7 @@ private:
         PutBigEndian32(m_stored.data(), uint32_t(length));
         PutBigEndian32(m_stored.data() + 4, kImageDataType);
         m_stored.insert(m_stored.end(), kChunkCrcSize, 0);  // not checked: see Settings
-        charge(kChunkSixteenths);
+        charge(kChunkPrice);
         hand(m_stored, true);
         m_stored.clear();
     }
@@ -498,7 +499,7 @@ private:
     PngRead m_read;
     png_structp m_png = nullptr;
     png_infop m_info = nullptr;
-    uint64_t m_sixteenths = 0;
+    uint64_t m_owed = 0;  // in 64ths of a unit, below one unit
     size_t m_at = sizeof kSignature;  // the next chunk
     bool m_handed = false;
     bool m_skipProfiles = false;  // the next piece is to skip ICC profiles

@@ -140,9 +140,18 @@ bool Unfilter(uint8_t filter, uint8_t* __restrict row, const uint8_t* __restrict
     case 1:
         for (size_t i = bpp; i < length; ++i) row[i] = uint8_t(row[i] + row[i - bpp]);
         return true;
-    case 2:
-        for (size_t i = 0; i < length; ++i) row[i] = uint8_t(row[i] + prior[i]);
+    case 2: {
+        size_t i = 0;
+#if defined(__SSE2__)
+        for (; i + 16 <= length; i += 16) {
+            const __m128i sum = _mm_add_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i)),
+                                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(prior + i)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), sum);
+        }
+#endif
+        for (; i < length; ++i) row[i] = uint8_t(row[i] + prior[i]);
         return true;
+    }
     case 3:
         for (size_t i = 0; i < bpp; ++i) row[i] = uint8_t(row[i] + (prior[i] >> 1));
         for (size_t i = bpp; i < length; ++i) row[i] = uint8_t(row[i] + ((row[i - bpp] + prior[i]) >> 1));

@@ -7,6 +7,7 @@
 #include "Cost.h"
 #include "builders/HostileFiles.h"
 #include "core/AnimationLoader.h"
+#include "formats/AnimatedCursor.h"
 
 namespace {
 
@@ -23,6 +24,18 @@ void BM_OpenLegit(benchmark::State& state, const Bytes& (*file)(), bool cursor) 
     });
     state.counters["of_ceiling"] = state.counters["units"] / double(ReadBudget::kCeiling);
 }
+// The reader's part of the cursor alone: its walk, and each frame sampled.
+void BM_SampleCursorFrames(benchmark::State& state) {
+    const Bytes& bytes = cost::Once<Cursor2000>();
+    cost::Measure(state, [&](ReadBudget& budget) {
+        TAnimatedCursorImage cursor;
+        cursor.ReadCursorBytes(bytes, budget);
+        for (int32_t i = 0; i < cursor.FrameCount(); ++i) benchmark::DoNotOptimize(cursor.FrameImage(i).frameImage(budget));
+    });
+    state.counters["of_ceiling"] = state.counters["units"] / double(ReadBudget::kCeiling);
+}
+BENCHMARK(BM_SampleCursorFrames)->Unit(benchmark::kMillisecond);
+
 BENCHMARK_CAPTURE(BM_OpenLegit, cursor_2000_png_256, cost::Once<Cursor2000>, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_OpenLegit, zn_24000_png_16, cost::Once<Small24000>, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_OpenLegit, zn_250_png_256, cost::Once<Large250>, false)->Unit(benchmark::kMillisecond);

@@ -6,6 +6,7 @@
 // fuzzers' seeds.
 #include <climits>
 #include <functional>
+#include <memory>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -15,6 +16,7 @@
 #include "builders/IconBuilder.h"
 #include "builders/RiffBuilder.h"
 #include "builders/ZNBuilder.h"
+#include "formats/ZNFile.h"
 
 namespace test {
 
@@ -222,6 +224,23 @@ inline Bytes LargeLibpngFramesZN() {
     zn.currentHeader(int32_t(icons.size()));
     for (const Bytes& icon : icons) zn.frame(10, icon);
     return zn.compressed(1);
+}
+
+// frames different frames of the 16 colours and transparency, written by
+// our own writer (level 9): 32767 of them make a 10 MiB payload.
+inline Bytes OwnWriterZN(int frames) {
+    std::mt19937 random{uint32_t(frames)};
+    std::uniform_int_distribution<int> colour(0, 16);  // 16: transparent
+    std::vector<std::unique_ptr<TFrameIcon>> icons;
+    ZNContent content{.title = "Many", .authorName = "Zintra"};
+    for (int i = 0; i < frames; ++i) {
+        icons.push_back(TFrameIcon::Built(MakeImage(16, 16, [&](int, int) {
+            const int c = colour(random);
+            return c == 16 ? Clear() : Opaque(kStandardColours[size_t(c)]);
+        })));
+        content.frames.push_back({10, icons.back().get()});
+    }
+    return EncodeZNFile(content);
 }
 
 // A 40 MB cursor of 2000 different 256×256 pictures, each the sample frame

@@ -295,6 +295,19 @@ TEST(ZNReader, StopsInflatingWhereItsBudgetEnds) {
     }
 }
 
+TEST(ZNReader, KeepsTheFirst275BytesOfAStringAndReadsOnInStep) {
+    const std::string copyright(300, 'c');
+    const auto payload = ZNBuilder().bytes("ZNFIL").f64(3.0).u8(2).string("T").string("A").string(copyright)
+        .string("e").string(std::string(kMaxTextFieldBytes, 'h')).string("x").u8(5).i32(1)
+        .frame(7, FrameBytes(kStandardColours[kRed])).payload();
+    TZNFile read;
+    ReadBytes(read, payload);
+    EXPECT_EQ(read.Copyright(), copyright.substr(0, 275));
+    EXPECT_EQ(read.Homepage().size(), 275u) << "what the editor writes is kept whole";
+    EXPECT_EQ(read.Comments(), "x");
+    EXPECT_EQ(read.Rate(0), 7);
+}
+
 TEST(ZNReader, FramelessFilesHaveNoFirstRate) {
     TZNFile read;
     ReadBytes(read, ZNBuilder().currentHeader(0).payload());
@@ -316,6 +329,15 @@ TEST_F(ZNFiles, WritesAndReadsAFile) {
     EXPECT_EQ(read.Title(), "a");
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1)
         << "no temporary file is left behind";
+}
+
+TEST_F(ZNFiles, AFirstFrameReadFailsAtAWrongHeaderWithoutInflatingOn) {
+    // More frames than an animation can number, then 32 MiB the stream holds.
+    const auto file = ZNBuilder().currentHeader(40000).bytes(std::vector<uint8_t>(size_t(32) << 20, 0)).compressed();
+    std::ofstream(path("wrong.zn"), std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    ReadBudget budget;
+    EXPECT_THROW(TZNFile().ReadFirstFrame(path("wrong.zn"), budget), EReadError);
+    EXPECT_LT(budget.spent(), 100'000u);
 }
 
 TEST_F(ZNFiles, ReportsFilesThatCannotBeOpened) {
