@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -38,7 +39,8 @@ constexpr uint32_t kMaxSide = PNG_USER_WIDTH_MAX;
 
 // The rows go to libpng unfiltered, as a zlib stream of stored blocks: its
 // header, then blocks of at most kMostStored bytes, a chunk at a time.
-constexpr uint8_t kStoredStreamHeader[] = {0x78, 0x01};  // deflate, 32 KiB window, no dictionary
+// Deflate with the smallest window (stored blocks refer to nothing), no dictionary.
+constexpr uint8_t kStoredStreamHeader[] = {0x08, 0x1D};
 constexpr size_t kStoredBlockHeader = 5;                 // type, then length and its complement
 constexpr size_t kMostStored = 65535;
 // Rows are inflated this much at a time.
@@ -94,7 +96,6 @@ struct PngRead {
     char message[160] = {};
     ReadBudget* budget = nullptr;
     uint64_t largestAllocation = 0;
-    bool haveInfo = false;
 
     ImageTarget* target = nullptr;
     uint32_t width = 0;  // the picture's, which libpng may be told less of
@@ -145,7 +146,6 @@ void OnInfo(png_structp png, png_infop info) {
     // An interlaced picture's rows come pass by pass, each holding only its
     // pass's pixels, which OnRow puts in place.
     png_read_update_info(png, info);
-    read.haveInfo = true;
 }
 
 void OnRow(png_structp png, png_bytep row, png_uint_32 y, int pass) {
@@ -241,7 +241,8 @@ public:
     // Reads the chunks before the image data.
     PngSize readHeader() {
         hand({kSignature, sizeof kSignature});
-        while (!m_read.haveInfo) nextChunk();
+        while (!m_inflater) nextChunk();  // up to the image data, which is handed over with the rows
+        if (!m_haveHeader) fail("PNG: Missing IHDR before IDAT");
         if (m_header.width > m_limits.maxWidth || m_header.height > m_limits.maxHeight)
             fail("the PNG is larger than the limits");
         if (m_limits.exact && (m_header.width != m_limits.maxWidth || m_header.height != m_limits.maxHeight))
@@ -262,6 +263,7 @@ public:
         m_row.assign(m_order->bytes(), 0);
         m_prior.assign(m_order->bytes(), 0);
         m_inflatedRows.resize(size_t(std::min<uint64_t>(m_wanted, kInflatedStep)));
+        m_stored.reserve(rowsAt() + size_t(std::min<uint64_t>(m_wanted, kMostStored)) + m_order->bytes() + kChunkCrcSize);
         while (m_inflated < m_wanted) nextChunk();
         flush();
         // Whole, the chunk that completes the rows is read to its end for
@@ -366,20 +368,14 @@ private:
         m_budget.charge(m_budget.spent() - before, "inflating a PNG picture's colour profile");
     }
 
-    // An image data chunk: libpng is told of one by a chunk holding the
-    // stored stream's header, which brings the info callback; the rows
-    // follow as they are wanted.
+    // An image data chunk, whose rows are inflated as they are wanted.
     void startImageData(uint32_t length) {
         m_at += kChunkHeaderSize;
         m_dataLeft = length;
         m_crc = crc32(0, &m_bytes[m_at - 4], 4);
-        if (!m_inflater) {
-            // Read only as far as the rows go, never to the checksum at its end.
+        // Read only as far as the rows go, never to the checksum at its end.
+        if (!m_inflater)
             m_inflater.emplace(m_budget, "inflating a PNG picture's image data", 0, Inflater::Checksum::Unchecked);
-            m_stored.assign(kChunkHeaderSize, 0);
-            m_stored.insert(m_stored.end(), std::begin(kStoredStreamHeader), std::end(kStoredStreamHeader));
-            handStored();
-        }
         if (length == 0) return checkImageDataCrc();
         if (m_order) imageData();
     }
@@ -428,8 +424,8 @@ private:
         if (!Unfilter(filter, &m_row[1], &m_prior[1], length, pixelBytes)) fail("PNG: bad adaptive filter value");
         const auto& given = m_read.givenRows;
         if (given.empty() || std::binary_search(given.begin(), given.end(), m_order->sourceRow())) {
-            if (m_stored.size() + m_order->bytes() > kChunkHeaderSize + kMostStored) flush();
-            if (m_stored.empty()) m_stored.assign(kChunkHeaderSize, 0);
+            if (m_stored.size() + m_order->bytes() > rowsAt() + kMostStored) flush();
+            if (m_stored.empty()) m_stored.assign(rowsAt(), 0);
             m_stored.push_back(0);  // filter: none
             m_stored.insert(m_stored.end(), m_row.begin() + 1, m_row.end());
             charge(kConvertedRowPrice + m_order->bytes() * kConvertedBytePrice +
@@ -449,17 +445,34 @@ private:
         return kPixelPrice8Bit;
     }
 
-    // Hands libpng the rows kept so far, as stored blocks of one chunk.
+    // Where the rows of a chunk start: after its header, the stored stream's
+    // header in the first (libpng meets the image data there, and calls the
+    // info callback before it takes the rows), and a block's header.
+    size_t rowsAt() const { return kChunkHeaderSize + (m_streamStarted ? 0 : sizeof kStoredStreamHeader) + kStoredBlockHeader; }
+
+    // Hands libpng the rows kept so far, as stored blocks of one chunk:
+    // one block in the room left for its header, or (for a row longer than
+    // a block) as many as they fill.
     void flush() {
-        if (m_stored.size() <= kChunkHeaderSize) return;
-        const size_t rows = m_stored.size() - kChunkHeaderSize;
-        std::vector<uint8_t> chunk(kChunkHeaderSize);
-        for (size_t at = 0; at < rows; at += kMostStored) {
-            const size_t n = std::min(kMostStored, rows - at);
-            const uint8_t block[kStoredBlockHeader] = {0, uint8_t(n), uint8_t(n >> 8), uint8_t(~n), uint8_t(~n >> 8)};
-            chunk.insert(chunk.end(), block, block + kStoredBlockHeader);  // stored, and not the last block
-            chunk.insert(chunk.end(), m_stored.begin() + ptrdiff_t(kChunkHeaderSize + at),
-                         m_stored.begin() + ptrdiff_t(kChunkHeaderSize + at + n));
+        const size_t at = rowsAt();
+        if (m_stored.size() <= at) return;
+        const size_t rows = m_stored.size() - at;
+        const auto blockHeader = [](size_t n) {
+            return std::array<uint8_t, kStoredBlockHeader>{0, uint8_t(n), uint8_t(n >> 8), uint8_t(~n), uint8_t(~n >> 8)};
+        };  // stored, and not the last block
+        if (!m_streamStarted)
+            std::copy(std::begin(kStoredStreamHeader), std::end(kStoredStreamHeader), m_stored.begin() + kChunkHeaderSize);
+        if (rows <= kMostStored) {
+            const auto header = blockHeader(rows);
+            std::copy(header.begin(), header.end(), m_stored.begin() + ptrdiff_t(at - kStoredBlockHeader));
+            return handStored();
+        }
+        std::vector<uint8_t> chunk(m_stored.begin(), m_stored.begin() + ptrdiff_t(at - kStoredBlockHeader));
+        for (size_t done = 0; done < rows; done += kMostStored) {
+            const size_t n = std::min(kMostStored, rows - done);
+            const auto header = blockHeader(n);
+            chunk.insert(chunk.end(), header.begin(), header.end());
+            chunk.insert(chunk.end(), m_stored.begin() + ptrdiff_t(at + done), m_stored.begin() + ptrdiff_t(at + done + n));
         }
         m_stored = std::move(chunk);
         handStored();
@@ -473,6 +486,7 @@ private:
         PutBigEndian32(m_stored.data() + 4, kImageDataType);
         m_stored.insert(m_stored.end(), kChunkCrcSize, 0);  // not checked: see Settings
         charge(kChunkPrice);
+        m_streamStarted = true;
         hand(m_stored, true);
         m_stored.clear();
     }
@@ -508,6 +522,7 @@ private:
     PngHeader m_header;
 
     std::optional<Inflater> m_inflater;
+    bool m_streamStarted = false;  // libpng has had the stored stream's header
     uint64_t m_dataLeft = 0;  // of the image data chunk being read
     uLong m_crc = 0;
     uint64_t m_wanted = 0;  // bytes of filtered rows to inflate

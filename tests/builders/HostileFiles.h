@@ -151,19 +151,22 @@ inline IconImage Black(int size) {
 // ---- Work that gives nothing ---------------------------------------------------
 
 // The sample frame as a 16×16 PNG entry whose image data starts with
-// emptyMiB MiB of empty dynamic-Huffman blocks, in a ZN file: 60 MiB in a
-// file of about 250 KB.
-inline Bytes EmptyBlocksInAnEntryZN(size_t emptyMiB) {
+// emptyBytes of empty dynamic-Huffman blocks; in a ZN file, 60 MiB of them
+// make a file of about 250 KB.
+inline Bytes EmptyBlocksIcon(uint64_t emptyBytes) {
+    return HostilePngIcon(SampleFrame(), {.emptyBlockBytes = emptyBytes});
+}
+inline Bytes EmptyBlocksInAnEntryZN(uint64_t emptyBytes) {
     ZNBuilder zn;
-    zn.currentHeader(1).frame(10, HostilePngIcon(SampleFrame(), {.emptyBlockMiB = emptyMiB}));
+    zn.currentHeader(1).frame(10, EmptyBlocksIcon(emptyBytes));
     return zn.compressed(6);
 }
 
-// A one-frame ZN file whose zlib stream starts with emptyMiB MiB of them.
-inline Bytes EmptyBlocksBeforeThePayloadZN(size_t emptyMiB) {
+// A one-frame ZN file whose zlib stream starts with emptyBytes of them.
+inline Bytes EmptyBlocksBeforeThePayloadZN(uint64_t emptyBytes) {
     ZNBuilder zn;
     zn.currentHeader(1).frame(10, EncodeFrameIcon(SampleFrame()));
-    return DeflateBehindEmptyBlocks(zn.payload(), uint64_t(emptyMiB) << 20);
+    return DeflateBehindEmptyBlocks(zn.payload(), emptyBytes);
 }
 
 // A one-frame ZN file whose title, or comments, hold text: 60 MiB of one
@@ -205,13 +208,12 @@ inline std::vector<Bytes> LibpngEntries(int pictures, int variants, int side,
     return icons;
 }
 
-// frames different 16×16 frames written by libpng, in a ZN file at level 9.
+// frames different 16×16 frames of noise written by libpng (1.1 KB each),
+// in a ZN file at level 9: 8000 of them make 8 MB.
 inline Bytes SmallLibpngFramesZN(int frames) {
-    const IconImage sample = SampleFrame();
-    return ZNOfIcons(LibpngEntries(frames, 1, 16, [&](int x, int y, int i) {
-        Rgba c = sample.at(x, y);
-        if (y == 0 && x < 2) c = {uint8_t(i >> (8 * x)), 0, 0, 255};  // the frame's number
-        return c;
+    return ZNOfIcons(LibpngEntries(frames, 1, 16, [](int x, int y, int i) {
+        const auto sample = [&](int c) { return uint8_t(Speckle(uint32_t(x + 16 * i), uint32_t(y), c)); };
+        return Rgba{sample(0), sample(1), sample(2), 255};
     }));
 }
 

@@ -95,9 +95,9 @@ constexpr const char* kRefused = "error: Stream read error";
 INSTANTIATE_TEST_SUITE_P(
     Hostile, CostlyFile,
     ::testing::Values(
-        Case{"EmptyBlocksInAPngEntry", "blocks.zn", [] { return EmptyBlocksInAnEntryZN(60); }, kRefused,
+        Case{"EmptyBlocksInAPngEntry", "blocks.zn", [] { return EmptyBlocksInAnEntryZN(uint64_t(60) << 20); }, kRefused,
              "1 frames, comments 2", kRefused},
-        Case{"EmptyBlocksBeforeThePayload", "blocks64.zn", [] { return EmptyBlocksBeforeThePayloadZN(60); },
+        Case{"EmptyBlocksBeforeThePayload", "blocks64.zn", [] { return EmptyBlocksBeforeThePayloadZN(uint64_t(60) << 20); },
              kRefused, kRefused, kRefused},
         Case{"CommentsOfCarriageReturns", "cr.zn", [] { return LongTextZN(false, std::string(size_t(60) << 20, '\r')); },
              "1 frames, text 275", "1 frames, comments 275", "1 frames"},
