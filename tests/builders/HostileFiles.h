@@ -6,7 +6,6 @@
 // fuzzers' seeds.
 #include <climits>
 #include <functional>
-#include <memory>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -16,7 +15,6 @@
 #include "builders/IconBuilder.h"
 #include "builders/RiffBuilder.h"
 #include "builders/ZNBuilder.h"
-#include "formats/ZNFile.h"
 
 namespace test {
 
@@ -102,11 +100,11 @@ inline IconImage EnlargedSample(int size, uint8_t mark = 0) {
 }
 
 // A current ZN file of these icons, each frame at rate 10.
-inline Bytes ZNOfIcons(const std::vector<Bytes>& icons) {
+inline Bytes ZNOfIcons(const std::vector<Bytes>& icons, int level = 9) {
     ZNBuilder zn;
     zn.currentHeader(int32_t(icons.size()));
     for (const Bytes& icon : icons) zn.frame(10, icon);
-    return zn.compressed();
+    return zn.compressed(level);
 }
 
 // A cursor of these icons, each frame at rate 10, with a title and a
@@ -151,8 +149,8 @@ inline IconImage Black(int size) {
 // ---- Work that gives nothing ---------------------------------------------------
 
 // The sample frame as a 16×16 PNG entry whose image data starts with
-// emptyBytes of empty dynamic-Huffman blocks; in a ZN file, 60 MiB of them
-// make a file of about 250 KB.
+// emptyBytes of empty dynamic-Huffman blocks (60 MiB make a 185 KB ZN file),
+// and a ZN file whose own stream does.
 inline Bytes EmptyBlocksIcon(uint64_t emptyBytes) {
     return HostilePngIcon(SampleFrame(), {.emptyBlockBytes = emptyBytes});
 }
@@ -161,16 +159,13 @@ inline Bytes EmptyBlocksInAnEntryZN(uint64_t emptyBytes) {
     zn.currentHeader(1).frame(10, EmptyBlocksIcon(emptyBytes));
     return zn.compressed(6);
 }
-
-// A one-frame ZN file whose zlib stream starts with emptyBytes of them.
 inline Bytes EmptyBlocksBeforeThePayloadZN(uint64_t emptyBytes) {
     ZNBuilder zn;
     zn.currentHeader(1).frame(10, EncodeFrameIcon(SampleFrame()));
     return DeflateBehindEmptyBlocks(zn.payload(), emptyBytes);
 }
 
-// A one-frame ZN file whose title, or comments, hold text: 60 MiB of one
-// character compress to 61 KB.
+// A one-frame ZN file whose title, or comments, hold text.
 inline Bytes LongTextZN(bool inTitle, const std::string& text, int level = 9) {
     ZNBuilder zn;
     zn.bytes("ZNFIL").f64(3.0).u8(0).string(inTitle ? text : "Title").string("Author").string("")
@@ -187,10 +182,8 @@ inline std::string RandomLetters(size_t n) {
 
 // ---- Large files real writers make ---------------------------------------------
 
-// PNG entries that differ in their bytes, as writers of many frames make
-// them: each of `pictures` pictures written by libpng with its default
-// settings, then told apart `variants` times by a text chunk after its
-// header (libpng reads each as a picture of its own).
+// PNG entries, each of `pictures` pictures written by libpng with its
+// default settings, told apart `variants` times by a text chunk.
 inline std::vector<Bytes> LibpngEntries(int pictures, int variants, int side,
                                         const std::function<Rgba(int x, int y, int picture)>& pixel) {
     std::vector<Bytes> icons;
@@ -208,8 +201,7 @@ inline std::vector<Bytes> LibpngEntries(int pictures, int variants, int side,
     return icons;
 }
 
-// frames different 16×16 frames of noise written by libpng (1.1 KB each),
-// in a ZN file at level 9: 8000 of them make 8 MB.
+// frames different 16×16 frames of noise written by libpng: 8 MB for 8000.
 inline Bytes SmallLibpngFramesZN(int frames) {
     return ZNOfIcons(LibpngEntries(frames, 1, 16, [](int x, int y, int i) {
         const auto sample = [&](int c) { return uint8_t(Speckle(uint32_t(x + 16 * i), uint32_t(y), c)); };
@@ -217,36 +209,27 @@ inline Bytes SmallLibpngFramesZN(int frames) {
     }));
 }
 
-// 250 different 256×256 pictures of noise, written by libpng: a 64 MiB payload.
+// 250 different 256×256 pictures of noise: a 64 MiB payload.
 inline Bytes LargeLibpngFramesZN() {
-    ZNBuilder zn;
-    const std::vector<Bytes> icons = LibpngEntries(25, 10, 256, [](int x, int y, int p) {
+    return ZNOfIcons(LibpngEntries(25, 10, 256, [](int x, int y, int p) {
         return Rgba{uint8_t(Speckle(x, y, p)), uint8_t(Speckle(x, y, p + 1)), uint8_t(Speckle(x, y, p + 2)), 255};
-    });
-    zn.currentHeader(int32_t(icons.size()));
-    for (const Bytes& icon : icons) zn.frame(10, icon);
-    return zn.compressed(1);
+    }), 1);
 }
 
-// frames different frames of the 16 colours and transparency, written by
-// our own writer (level 9): 32767 of them make a 10 MiB payload.
+// frames different frames as our own writer writes them: 5 MB for 32767.
 inline Bytes OwnWriterZN(int frames) {
     std::mt19937 random{uint32_t(frames)};
-    std::uniform_int_distribution<int> colour(0, 16);  // 16: transparent
-    std::vector<std::unique_ptr<TFrameIcon>> icons;
-    ZNContent content{.title = "Many", .authorName = "Zintra"};
-    for (int i = 0; i < frames; ++i) {
-        icons.push_back(TFrameIcon::Built(MakeImage(16, 16, [&](int, int) {
-            const int c = colour(random);
-            return c == 16 ? Clear() : Opaque(kStandardColours[size_t(c)]);
+    std::vector<Bytes> icons;
+    for (int i = 0; i < frames; ++i)
+        icons.push_back(EncodeFrameIcon(MakeImage(16, 16, [&](int, int) {
+            const auto c = random() % 17;  // 16: transparent
+            return c == 16 ? Clear() : Opaque(kStandardColours[c]);
         })));
-        content.frames.push_back({10, icons.back().get()});
-    }
-    return EncodeZNFile(content);
+    return ZNOfIcons(icons);
 }
 
-// A 40 MB cursor of 2000 different 256×256 pictures, each the sample frame
-// enlarged with a square of noise.
+// A cursor of 2000 different 256×256 pictures: the sample frame enlarged
+// with a square of noise.
 inline Bytes LargeLibpngCursor() {
     const IconImage sample = EnlargedSample(256);
     return CursorOfIcons(LibpngEntries(40, 50, 256, [&](int x, int y, int p) {
