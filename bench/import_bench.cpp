@@ -79,7 +79,7 @@ void BM_ReadCursor(benchmark::State& state) {
     const test::Bytes file = Cursor(int(state.range(0)), int(state.range(1)));
     for (auto _ : state) {
         TAnimatedCursorImage reader;
-        reader.ReadCursorBytes(file);
+        ReadBudget budget; reader.ReadCursorBytes(file, budget);
         benchmark::DoNotOptimize(reader.FrameCount());
     }
     SetPixels(state);
@@ -94,7 +94,7 @@ void BM_ReadCursorHugeFrameCount(benchmark::State& state) {
                                                                      test::Chunk("icon", TrueColourIcon(32, random))})});
     for (auto _ : state) {
         TAnimatedCursorImage reader;
-        reader.ReadCursorBytes(file);
+        ReadBudget budget; reader.ReadCursorBytes(file, budget);
         benchmark::DoNotOptimize(reader.FrameCount());
     }
 }

@@ -64,7 +64,7 @@ TDocument LoadGifAnimation(std::span<const uint8_t> bytes, ReadBudget& budget) {
 }
 
 TDocument LoadPngStrip(std::span<const uint8_t> bytes, int32_t rate, ReadBudget& budget) {
-    const auto size = PngImageSize(bytes);
+    const auto size = PngImageSize(bytes, budget);
     if (!size) Fail("not a PNG file");
     const uint64_t width = size->width, height = size->height;
     if (height == 0 || width % height != 0)

@@ -18,8 +18,14 @@ constexpr size_t kFourCCBytes = 4;       // form and list types
 // height, bits per pixel, planes, default rate, flags).
 constexpr size_t kHeaderBytes = 36;
 constexpr uint32_t kFlagIconFrames = 1;  // frames are icon or cursor resources
-// What walking one chunk costs beyond its bytes: the frame list's work.
-constexpr uint64_t kChunkUnits = 16;
+// Prices (bench/cost/cursor_cost.cpp, each on the chunks that make it
+// slowest): a chunk walked, with what the frame list does for it (a run of
+// "seq " chunks, each renumbering a record);
+constexpr uint64_t kChunkUnits = 14;
+// a record with an image listed at the end;
+constexpr uint64_t kRecordUnits = 4;
+// a byte of the file, read and copied, in sixteenths of a unit.
+constexpr uint64_t kFileByteSixteenths = 3;
 // The kind word of an icon resource (bytes 2-3): 1 icon, 2 cursor.
 constexpr size_t kKindAt = 2;
 constexpr uint16_t kKindIcon = 1;
@@ -81,7 +87,7 @@ public:
         while (ReadChunkHeader(chunk) && HandleChunk(chunk)) {}
 
         records = m_frames.Finish(std::min<int64_t>(kMaxCursorFrames, int64_t(m_file.size())));
-        m_budget.charge(records.size() * sizeof(CursorFrameList::Record), "listing an animated cursor's frames");
+        m_budget.charge(records.size() * kRecordUnits, "listing an animated cursor's frames");
         if (records.empty()) Fail();
     }
 
@@ -94,7 +100,7 @@ private:
     // False when fewer than 8 bytes are left.
     bool ReadChunkHeader(ChunkHeader& chunk) {
         if (m_in.remaining() < kChunkHeaderBytes) return false;
-        m_budget.charge(kChunkHeaderBytes + kChunkUnits, "walking an animated cursor's chunks");
+        m_budget.charge(kChunkUnits, "walking an animated cursor's chunks");
         chunk.id = m_in.bytes(kFourCCBytes);
         chunk.size = m_in.u32le();
         // Negative as a signed size: it would move the reading backwards.
@@ -236,11 +242,6 @@ private:
 
 }  // namespace
 
-void TAnimatedCursorImage::ReadCursorFile(const std::string& path) {
-    ReadBudget budget;
-    ReadCursorFile(path, budget);
-}
-
 void TAnimatedCursorImage::ReadCursorFile(const std::string& path, ReadBudget& budget) {
     std::vector<uint8_t> bytes;
     try {
@@ -254,20 +255,17 @@ void TAnimatedCursorImage::ReadCursorFile(const std::string& path, ReadBudget& b
     Read(std::make_shared<std::vector<uint8_t>>(std::move(bytes)), budget);
 }
 
-void TAnimatedCursorImage::ReadCursorBytes(std::span<const uint8_t> bytes) {
-    ReadBudget budget;
-    ReadCursorBytes(bytes, budget);
-}
-
 void TAnimatedCursorImage::ReadCursorBytes(std::span<const uint8_t> bytes, ReadBudget& budget) {
+    if (bytes.empty()) return;  // replaces nothing
     Read(std::make_shared<std::vector<uint8_t>>(bytes.begin(), bytes.end()), budget);
 }
 
 void TAnimatedCursorImage::Read(std::shared_ptr<std::vector<uint8_t>> file, ReadBudget& budget) {
     // An empty file is not parsed and replaces nothing.
     if (file->empty()) return;
-    budget.charge(file->size(), "reading an animated cursor");
     try {
+        budget.charge(file->size() * kFileByteSixteenths / 16, "reading an animated cursor");
+        ReadBudget::Held held = budget.hold(file->size(), "an animated cursor's bytes");
         CursorParser parser(*file, budget);
         parser.Parse();
         m_frames = std::move(parser.records);
@@ -275,6 +273,7 @@ void TAnimatedCursorImage::Read(std::shared_ptr<std::vector<uint8_t>> file, Read
         m_file = std::move(file);
         m_title = parser.title;
         m_creator = parser.creator;
+        m_held = std::move(held);
     } catch (...) {
         Clear();
         throw;
@@ -297,4 +296,5 @@ void TAnimatedCursorImage::Clear() {
     m_file.reset();
     m_title.fill(0);
     m_creator.fill(0);
+    m_held.reset();
 }

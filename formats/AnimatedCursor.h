@@ -32,15 +32,14 @@ inline constexpr int32_t kMaxCursorFrames = 1 << 18;
 class TAnimatedCursorImage {
 public:
     // Reads and parses the whole file. EFOpenError when it cannot be opened
-    // (what was held is kept); EReadError "Stream read error" when it is
-    // not a usable animated cursor (the reader is then empty). A file of 0
-    // bytes succeeds and changes nothing.
-    // The read's work is charged to budget; without one, to its own.
+    // or is not a regular file (what was held is kept); EReadError "Stream
+    // read error" when it is not a usable animated cursor (the reader is
+    // then empty). A file of 0 bytes succeeds and changes nothing.
+    // The read's work is charged to budget, and the reader's copy of the
+    // file is held on it while the reader keeps it.
     void ReadCursorFile(const std::string& path, ReadBudget& budget);
-    void ReadCursorFile(const std::string& path);
     // The same for bytes already in memory.
     void ReadCursorBytes(std::span<const uint8_t> bytes, ReadBudget& budget);
-    void ReadCursorBytes(std::span<const uint8_t> bytes);
 
     std::string Title() const { return BufferText(m_title); }
     std::string Creator() const { return BufferText(m_creator); }
@@ -72,4 +71,5 @@ private:
     std::vector<CursorFrameList::Record> m_frames;  // images index m_images
     TextBuffer m_title{};
     TextBuffer m_creator{};
+    ReadBudget::Held m_held;  // the copy of the file
 };

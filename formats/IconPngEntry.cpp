@@ -1,7 +1,5 @@
 #include "formats/IconPngEntry.h"
 
-#include <algorithm>
-
 #include "formats/IconLayout.h"
 #include "formats/PngImage.h"
 
@@ -15,30 +13,13 @@ PngLimits DirectorySize(const ChosenEntry& chosen) {
     return {width, height, true};
 }
 
-IconImage BlackWhereTransparent(IconImage image) {
-    for (Rgba& p : image.pixels)
-        if (p.alpha == 0) p = {};
-    return image;
-}
-
 }  // namespace
 
 bool IsPngEntry(const ChosenEntry& chosen) { return IsPng(chosen.data.available()); }
 
-IconImage DecodePngEntry(const ChosenEntry& chosen, ReadBudget& budget) {
-    return BlackWhereTransparent(DecodePngImage(chosen.data.available(), DirectorySize(chosen), budget));
-}
-
-IconImage SamplePngEntry(const ChosenEntry& chosen, ReadBudget& budget) {
-    return BlackWhereTransparent(SamplePngImage(chosen.data.available(), DirectorySize(chosen), budget));
-}
-
 void DecodePngEntry(const ChosenEntry& chosen, ImageTarget& target, ReadBudget& budget) {
-    const PngLimits limits = DirectorySize(chosen);
-    IconImage image = target.sampling() ? SamplePngEntry(chosen, budget) : DecodePngEntry(chosen, budget);
-    // The sample is already the frame: its source size is the directory's.
-    target.begin(target.sampling() ? int(limits.maxWidth) : image.width,
-                 target.sampling() ? int(limits.maxHeight) : image.height, budget);
+    DecodePng(chosen.data.available(), DirectorySize(chosen), target, budget);
     for (int y = 0; y < target.height(); ++y)
-        std::copy_n(&image.pixels[size_t(y) * size_t(image.width)], target.width(), target.row(y));
+        for (Rgba *p = target.row(y), *end = p + target.width(); p != end; ++p)
+            if (p->alpha == 0) *p = {};
 }

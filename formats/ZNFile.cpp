@@ -10,8 +10,9 @@
 #include "formats/ByteReader.h"
 #include "formats/Errors.h"
 #include "formats/FileBytes.h"
+#include "formats/InflatedBuffer.h"
+#include "formats/Inflater.h"
 #include "formats/SafeSave.h"
-#include "formats/UninitialisedAllocator.h"
 
 namespace {
 
@@ -39,10 +40,38 @@ std::string UpToZero(std::span<const uint8_t> bytes) {
     return std::string(text.substr(0, text.find('\0')));
 }
 
-std::string ReadString(ByteReader& in) {
-    const int32_t length = in.i32le();
-    if (length < 0) throw EReadError(messages::kStreamRead);
-    return UpToZero(in.bytes(size_t(length)));
+// Where the payload ends before a field it announces. For a read of the
+// first frame alone more of the stream may hold it; for any other read it
+// is the "Stream read error" of a short file.
+class EndsEarly : public EReadError {
+public:
+    EndsEarly() : EReadError(messages::kStreamRead, "the payload ends early") {}
+};
+
+// The checked reader over a payload, failing with EndsEarly.
+class PayloadReader {
+public:
+    explicit PayloadReader(std::span<const uint8_t> payload) : m_in(payload) {}
+    size_t remaining() const { return m_in.remaining(); }
+    uint8_t u8() { need(1); return m_in.u8(); }
+    int32_t i32() { need(4); return m_in.i32le(); }
+    double f64() { need(8); return m_in.f64le(); }
+    std::span<const uint8_t> bytes(size_t n) { need(n); return m_in.bytes(n); }
+
+private:
+    void need(size_t n) const {
+        if (n > m_in.remaining()) throw EndsEarly();
+    }
+    ByteReader m_in;
+};
+
+// A string field: its length, then as many bytes, of which the first
+// kMaxTextFieldBytes are kept (up to a zero byte) and the rest passed over.
+std::string ReadString(PayloadReader& in) {
+    const int32_t length = in.i32();
+    if (length < 0) throw EReadError(messages::kStreamRead, "a string of negative length");
+    const auto bytes = in.bytes(size_t(length));
+    return UpToZero(bytes.first(std::min(bytes.size(), kMaxTextFieldBytes)));
 }
 
 std::string_view TrimControls(std::string_view text) {
@@ -77,102 +106,60 @@ uint8_t LegacyRate(int32_t speedCode) {
     return speedCode >= 1 && speedCode <= 9 ? kRates[speedCode - 1] : 27;
 }
 
-using Payload = UninitialisedVector<uint8_t>;
+// A file starting with "ZN" is its own payload; any other is compressed.
+bool IsUncompressed(std::span<const uint8_t> file) { return file.size() >= 2 && AsText(file.first(2)) == kMagic; }
 
 // What zlib says went wrong, for the cause of an error.
 std::string ZlibCause(const char* doing, const z_stream& stream, int status) {
     return std::string(doing) + ": " + (stream.msg ? stream.msg : zError(status));
 }
 
-// A failing zlib call as the user sees it: memory it could not get is the
-// system's, anything else is damage in the file.
-[[noreturn]] void FailInflating(const z_stream& stream, int status) {
-    if (status == Z_MEM_ERROR) throw EOutOfResources(messages::kOutOfResources, ZlibCause("inflating", stream, status));
+// A failing stream as the user sees it: damage in the file.
+[[noreturn]] void FailInflating() {
     throw EDecompressionError(messages::kInflate, "not a ZN file, or its compressed data is damaged");
 }
 
-// Inflates a file's stream step by step straight into the payload buffer,
-// which zlib fills itself, and ends the stream however the read leaves.
-// zlib's state points back at its z_stream, so the stream stays where it
-// was made: neither copied nor moved.
-class Inflation {
-public:
-    Inflation(std::span<const uint8_t> file, size_t firstBuffer) : m_firstBuffer(firstBuffer) {
-        if (const int status = inflateInit(&m_stream); status != Z_OK) FailInflating(m_stream, status);
-        m_stream.next_in = const_cast<Bytef*>(file.data());
-        m_stream.avail_in = uInt(file.size());
+constexpr const char* kInflating = "inflating a ZN file";
+constexpr const char* kHolding = "a ZN file's payload";
+// The stream is read with zlib's standard window, whatever its header says.
+constexpr int kWindowBits = 15;
+// ZN payloads shrink about fourfold; a first buffer of 8 times the file
+// seldom needs to grow.
+constexpr size_t kPayloadPerFileByte = 8;
+// A frame record parsed: its header read, its icon's header checked and an
+// icon made that shares the payload (bench/cost: records of 6-byte icons).
+constexpr uint64_t kFrameRecordUnits = 12;
+// A byte read from a file, or copied: the copy and the pages it fills.
+constexpr uint64_t kFileByteSixteenths = 4;
+
+// Inflates more of a stream into payload, up to wanted bytes or until the
+// stream stops or its input ends; the payload's growth is held on budget.
+void InflateTo(Inflater& inflater, InflatedBuffer& payload, size_t wanted, ReadBudget& budget,
+               ReadBudget::Held& held) {
+    wanted = std::min(wanted, payload.cap());
+    while (payload.size() < wanted && !inflater.ended() && !inflater.damaged()) {
+        if (payload.room() == 0) payload.reserve(std::max(2 * payload.size(), size_t(4096)));
+        const size_t span = std::min(payload.room(), wanted - payload.size());
+        const size_t written = inflater.inflate({payload.end(), span});
+        payload.wrote(written);
+        budget.grow(held, written, kHolding);
+        if (written < span && !inflater.ended() && !inflater.damaged()) break;  // the input ended
     }
-    ~Inflation() { inflateEnd(&m_stream); }
-    Inflation(const Inflation&) = delete;
-    Inflation& operator=(const Inflation&) = delete;
-
-    // Inflates until the payload holds wanted bytes (at most the cap) or
-    // the stream stops; true once it has stopped.
-    bool InflateTo(size_t wanted, ReadBudget& budget) {
-        while (m_status == Z_OK && m_size < wanted) {
-            if (m_size == m_payload.size()) Grow(std::min(wanted, std::max(2 * m_size, m_firstBuffer)));
-            const auto room = uInt(std::min<size_t>(m_payload.size() - m_size, UINT32_MAX));
-            m_stream.next_out = m_payload.data() + m_size;
-            m_stream.avail_out = room;
-            m_status = inflate(&m_stream, Z_NO_FLUSH);
-            m_size += room - m_stream.avail_out;
-            budget.charge(room - m_stream.avail_out, "inflating a ZN file");
-        }
-        return m_status != Z_OK;
-    }
-
-    // Whether the stream would give a byte more than it has: one past the cap.
-    bool HasMore() {
-        if (m_status != Z_OK) return false;
-        uint8_t probe;
-        m_stream.next_out = &probe;
-        m_stream.avail_out = 1;
-        m_status = inflate(&m_stream, Z_NO_FLUSH);
-        return m_stream.avail_out == 0;
-    }
-
-    std::span<const uint8_t> Inflated() const { return {m_payload.data(), m_size}; }
-
-    // The payload once the whole stream, and nothing after it, has been read.
-    Payload Whole() {
-        // Z_BUF_ERROR here means the input ended inside the stream.
-        if (m_status != Z_STREAM_END || m_stream.avail_in != 0) FailInflating(m_stream, m_status);
-        return Taken();
-    }
-    // The payload so far, whether or not the stream was read to its end.
-    Payload Taken() {
-        m_payload.resize(m_size);
-        return std::move(m_payload);
-    }
-    // A stream that stopped on damage rather than at its end.
-    bool Failed() const { return m_status != Z_OK && m_status != Z_STREAM_END; }
-    void Fail() const { FailInflating(m_stream, m_status); }
-
-private:
-    void Grow(size_t to) {
-        m_payload.reserve(to);  // exactly: resize alone may take up to twice as much
-        m_payload.resize(to);
-    }
-
-    z_stream m_stream{};
-    size_t m_firstBuffer;
-    Payload m_payload;
-    size_t m_size = 0;
-    int m_status = Z_OK;
-};
-
-// ZN payloads shrink about fourfold; reserving ahead saves regrowing.
-size_t FirstBuffer(std::span<const uint8_t> file) {
-    return std::min(kMaxZNPayload, std::max<size_t>(file.size() * 8, 4096));
 }
 
-Payload Inflate(std::span<const uint8_t> file, ReadBudget& budget) {
-    Inflation inflation(file, FirstBuffer(file));
-    // Grown by doubling, but never past the cap: a stream that inflates
-    // further is refused.
-    if (!inflation.InflateTo(kMaxZNPayload, budget) && inflation.HasMore())
+// The whole payload of a compressed file, which must be one zlib stream and
+// nothing after it, inflating to at most kMaxZNPayload bytes.
+InflatedBuffer InflateWhole(std::span<const uint8_t> file, ReadBudget& budget, ReadBudget::Held& held) {
+    Inflater inflater(budget, kInflating, kWindowBits);
+    inflater.give(file);
+    // One byte past the cap tells a stream that inflates further.
+    InflatedBuffer payload(kMaxZNPayload + 1);
+    payload.reserve(std::max(file.size() * kPayloadPerFileByte, size_t(4096)));
+    InflateTo(inflater, payload, payload.cap(), budget, held);
+    if (payload.size() > kMaxZNPayload)
         throw EReadError(messages::kStreamRead, "the compressed data inflates past the 64 MiB a ZN file may hold");
-    return inflation.Whole();
+    if (!inflater.ended() || inflater.unread() != 0) FailInflating();
+    return payload;
 }
 
 // A deflate stream that ends however the write leaves; it stays where it
@@ -214,104 +201,91 @@ bool IsBlank(std::string_view text) {
 }
 
 void TZNFile::Read(const std::string& path, ReadBudget& budget) {
+    Clear();
     auto file = std::make_shared<const std::vector<uint8_t>>(ReadFileBytes(path, kMaxZNFile));
-    ReadOwned(*file, file, budget);
-}
-
-void TZNFile::Read(const std::string& path) {
-    ReadBudget budget;
-    Read(path, budget);
+    budget.charge(file->size() * kFileByteSixteenths / 16, "reading a ZN file");
+    ReadBudget::Held held = budget.hold(file->size(), "a ZN file's bytes");
+    if (IsUncompressed(*file)) return Take(*file, file, std::move(held), ZNLayout::Uncompressed, kMaxFrames, budget);
+    ReadBudget::Held payloadHeld;
+    auto payload = std::make_shared<const InflatedBuffer>(InflateWhole(*file, budget, payloadHeld));
+    file.reset();  // the compressed bytes are no longer needed
+    held.reset();
+    Take(payload->bytes(), payload, std::move(payloadHeld), ZNLayout::Compressed, kMaxFrames, budget);
 }
 
 void TZNFile::ReadBytes(std::span<const uint8_t> file, ReadBudget& budget) {
-    // Only an uncompressed file is its own payload and needs keeping.
-    if (file.size() >= 2 && AsText(file.first(2)) == kMagic) {
-        auto copy = std::make_shared<const std::vector<uint8_t>>(file.begin(), file.end());
-        ReadOwned(*copy, copy, budget);
-    } else {
-        ReadOwned(file, nullptr, budget);
-    }
-}
-
-void TZNFile::ReadBytes(std::span<const uint8_t> file) {
-    ReadBudget budget;
-    ReadBytes(file, budget);
-}
-
-void TZNFile::ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner, ReadBudget& budget) {
     Clear();
-    budget.charge(file.size(), "reading a ZN file");
-    // Parse into a fresh reader so that a failure leaves nothing behind.
-    TZNFile result;
-    const bool raw = file.size() >= 2 && AsText(file.first(2)) == kMagic;
-    if (raw) {
-        result.m_layout = ZNLayout::Uncompressed;
-        result.ParsePayload(file, owner, kMaxFrames);
-    } else {
-        result.m_layout = ZNLayout::Compressed;
-        const auto payload = std::make_shared<const Payload>(Inflate(file, budget));
-        result.ParsePayload(*payload, payload, kMaxFrames);
-    }
-    *this = std::move(result);
+    if (IsUncompressed(file)) return TakeCopy(file, kMaxFrames, budget);
+    ReadBudget::Held held;
+    auto payload = std::make_shared<const InflatedBuffer>(InflateWhole(file, budget, held));
+    Take(payload->bytes(), payload, std::move(held), ZNLayout::Compressed, kMaxFrames, budget);
 }
 
 void TZNFile::ReadFirstFrame(const std::string& path, ReadBudget& budget) {
+    Clear();
     auto file = std::make_shared<const std::vector<uint8_t>>(ReadFileBytes(path, kMaxZNFile));
-    ReadFirstFrameOwned(*file, file, budget);
+    budget.charge(file->size() * kFileByteSixteenths / 16, "reading a ZN file");
+    ReadBudget::Held held = budget.hold(file->size(), "a ZN file's bytes");
+    if (IsUncompressed(*file)) return Take(*file, file, std::move(held), ZNLayout::Uncompressed, 1, budget);
+    TakeFirstFrame(*file, budget);
 }
 
 void TZNFile::ReadFirstFrame(std::span<const uint8_t> file, ReadBudget& budget) {
-    ReadFirstFrameOwned(file, nullptr, budget);
+    Clear();
+    if (IsUncompressed(file)) return TakeCopy(file, 1, budget);
+    TakeFirstFrame(file, budget);
 }
 
-void TZNFile::ReadFirstFrameOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner,
-                                  ReadBudget& budget) {
-    Clear();
-    budget.charge(file.size(), "reading a ZN file");
-    TZNFile result;
-    if (file.size() >= 2 && AsText(file.first(2)) == kMagic) {
-        // Only an uncompressed file is its own payload and needs keeping.
-        if (!owner) {
-            auto copy = std::make_shared<const std::vector<uint8_t>>(file.begin(), file.end());
-            file = *copy;
-            owner = std::move(copy);
-        }
-        result.m_layout = ZNLayout::Uncompressed;
-        result.ParsePayload(file, owner, 1);
-        *this = std::move(result);
-        return;
-    }
-    // Inflated in growing steps until the header and the first frame are
-    // there: a step that ends inside them reads as a short payload.
-    constexpr size_t kFirstStep = 4096;
-    Inflation inflation(file, kFirstStep);
-    for (size_t wanted = kFirstStep;; wanted = std::min(kMaxZNPayload, 2 * wanted)) {
-        const bool stopped = inflation.InflateTo(wanted, budget);
+void TZNFile::TakeCopy(std::span<const uint8_t> file, int32_t maxFrames, ReadBudget& budget) {
+    // Only an uncompressed file is its own payload, and needs keeping.
+    budget.charge(file.size() * kFileByteSixteenths / 16, "reading a ZN file");
+    ReadBudget::Held held = budget.hold(file.size(), "a ZN file's bytes");
+    auto copy = std::make_shared<const std::vector<uint8_t>>(file.begin(), file.end());
+    Take(*copy, copy, std::move(held), ZNLayout::Uncompressed, maxFrames, budget);
+}
+
+void TZNFile::TakeFirstFrame(std::span<const uint8_t> file, ReadBudget& budget) {
+    // Inflated in doubling steps until the header and the first frame are
+    // there; only a payload that ends early is worth another step.
+    Inflater inflater(budget, kInflating, kWindowBits);
+    inflater.give(file);
+    InflatedBuffer payload(kMaxZNPayload);
+    ReadBudget::Held payloadHeld;
+    for (size_t wanted = 4096;; wanted *= 2) {
+        InflateTo(inflater, payload, wanted, budget, payloadHeld);
         try {
             TZNFile probe;
-            probe.ParsePayload(inflation.Inflated(), nullptr, 1);
+            probe.ParsePayload(payload.bytes(), nullptr, 1, budget);
             break;
-        } catch (const EReadError&) {
-            if (stopped && inflation.Failed()) inflation.Fail();
-            if (stopped || wanted == kMaxZNPayload) throw;
+        } catch (const EndsEarly&) {
+            if (inflater.damaged()) FailInflating();
+            if (payload.size() < std::min(wanted, payload.cap())) throw;  // the stream has no more
         }
     }
-    const auto payload = std::make_shared<const Payload>(inflation.Taken());
-    result.m_layout = ZNLayout::Compressed;
-    result.ParsePayload(*payload, payload, 1);
+    auto owned = std::make_shared<const InflatedBuffer>(std::move(payload));
+    Take(owned->bytes(), owned, std::move(payloadHeld), ZNLayout::Compressed, 1, budget);
+}
+
+void TZNFile::Take(std::span<const uint8_t> payload, std::shared_ptr<const void> owner, ReadBudget::Held held,
+                   ZNLayout layout, int32_t maxFrames, ReadBudget& budget) {
+    // Parsed into a fresh reader so that a failure leaves nothing behind.
+    TZNFile result;
+    result.m_layout = layout;
+    result.ParsePayload(payload, owner, maxFrames, budget);
+    result.m_held = std::move(held);
     *this = std::move(result);
 }
 
 void TZNFile::ParsePayload(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner,
-                           int32_t maxFrames) {
-    ByteReader in(payload);
+                           int32_t maxFrames, ReadBudget& budget) {
+    PayloadReader in(payload);
     if (AsText(in.bytes(kMagic.size())) != kMagic) throw EZNError(messages::kNotZN);
     const auto tag = in.bytes(kCurrentTag.size());
 
     int32_t count = 0;
     int32_t iconSize = 0;
     if (AsText(tag) == kCurrentTag) {
-        m_version = in.f64le();
+        m_version = in.f64();
         m_category = in.u8();
         m_title = ReadString(in);
         m_authorName = ReadString(in);
@@ -320,7 +294,7 @@ void TZNFile::ParsePayload(std::span<const uint8_t> payload, const std::shared_p
         m_homepage = ReadString(in);
         m_comments = ReadString(in);
         m_speed = in.u8();
-        count = in.i32le();
+        count = in.i32();
     } else {
         m_layout = ZNLayout::Legacy;
         m_version = DecimalNumber(tag.first(kLegacyVersionWidth));
@@ -335,18 +309,18 @@ void TZNFile::ParsePayload(std::span<const uint8_t> payload, const std::shared_p
     // first frames alone has not got the later frames' bytes to count.
     const size_t perFrame = m_layout == ZNLayout::Legacy ? size_t(iconSize > 0 ? iconSize : 1) : 8;
     if (count > kMaxFrames) throw EReadError(messages::kStreamRead, "more frames than an animation can number");
-    if (count <= maxFrames && size_t(count) > in.remaining() / perFrame)
-        throw EReadError(messages::kStreamRead, "more frames announced than the file holds");
+    if (count <= maxFrames && size_t(count) > in.remaining() / perFrame) throw EndsEarly();
     count = std::min(count, maxFrames);
 
+    budget.charge(uint64_t(count) * kFrameRecordUnits, "reading a ZN file's frames");
     m_icons.reserve(size_t(count));
     if (m_layout != ZNLayout::Legacy) m_rates.reserve(size_t(count));
     for (int32_t i = 0; i < count; ++i) {
         if (m_layout != ZNLayout::Legacy) {
-            m_rates.push_back(in.i32le());
-            iconSize = in.i32le();
+            m_rates.push_back(in.i32());
+            iconSize = in.i32();
         }
-        if (iconSize <= 0) throw EReadError(messages::kStreamRead);
+        if (iconSize <= 0) throw EReadError(messages::kStreamRead, "an icon of no bytes");
         m_icons.push_back(LoadFrameIcon(in.bytes(size_t(iconSize)), owner));
     }
 }

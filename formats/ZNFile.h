@@ -23,20 +23,29 @@ bool IsBlank(std::string_view text);
 
 enum class ZNLayout { Compressed, Uncompressed, Legacy };
 
+// What a string field of a file keeps: the format lets a reader cut a
+// string at 255 characters or more, and the editor itself writes a copyright
+// line of up to 275 and a homepage of up to 262. The rest of a longer string
+// is passed over, never copied, so that whatever a file holds, what is
+// shown of it (zntool info, the tray's tooltip and menu, every dialog)
+// stays small.
+inline constexpr size_t kMaxTextFieldBytes = 275;
+
 // What a ZN file holds, as read; the Open command turns it into a document.
+// Every read charges its work to the budget it is given and holds the file's
+// bytes and the payload on it while the reader keeps them.
 class TZNFile {
 public:
-    // Reads a whole file. EFOpenError when it cannot be opened; every other
-    // failure as its own exception (nothing read survives a failure).
-    // The read's work is charged to budget; without one, to its own.
+    // Reads a whole file. EFOpenError when it cannot be opened or is not a
+    // regular file; every other failure as its own exception (nothing read
+    // survives a failure).
     void Read(const std::string& path, ReadBudget& budget);
-    void Read(const std::string& path);
     // Reads a file's bytes already in memory.
     void ReadBytes(std::span<const uint8_t> file, ReadBudget& budget);
-    void ReadBytes(std::span<const uint8_t> file);
     // Reads the fields and the first frame, inflating no more of the file
     // than they take: what a thumbnail shows. Frames after the first are
-    // neither read nor checked.
+    // neither read nor checked. A payload that is wrong fails as a whole
+    // read would; only one that ends early is inflated further.
     void ReadFirstFrame(const std::string& path, ReadBudget& budget);
     void ReadFirstFrame(std::span<const uint8_t> file, ReadBudget& budget);
 
@@ -58,14 +67,16 @@ public:
 
 private:
     void Clear();
-    // Reads a whole file given as bytes that owner keeps alive.
-    void ReadOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner, ReadBudget& budget);
-    // The same for the first frame; a null owner has a raw file copied.
-    void ReadFirstFrameOwned(std::span<const uint8_t> file, std::shared_ptr<const void> owner, ReadBudget& budget);
-    // The frames' icons keep referring into the payload: nothing is copied.
-    // At most maxFrames frames are read.
+    // Takes the payload, which owner keeps alive and held counts, and reads
+    // at most maxFrames frames from it; the frames' icons refer into it.
+    void Take(std::span<const uint8_t> payload, std::shared_ptr<const void> owner, ReadBudget::Held held,
+              ZNLayout layout, int32_t maxFrames, ReadBudget& budget);
+    // Takes a copy of an uncompressed file's bytes, its own payload.
+    void TakeCopy(std::span<const uint8_t> file, int32_t maxFrames, ReadBudget& budget);
+    // Inflates no more of a compressed file than its first frame takes.
+    void TakeFirstFrame(std::span<const uint8_t> file, ReadBudget& budget);
     void ParsePayload(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner,
-                      int32_t maxFrames);
+                      int32_t maxFrames, ReadBudget& budget);
 
     ZNLayout m_layout = ZNLayout::Compressed;
     double m_version = 0;
@@ -74,6 +85,7 @@ private:
     uint8_t m_speed = 0;
     std::vector<TFrameIcon> m_icons;
     std::vector<int32_t> m_rates;
+    ReadBudget::Held m_held;  // the payload's memory
 };
 
 // What the writer stores, as plain data: the information fields and every

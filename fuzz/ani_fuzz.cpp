@@ -13,8 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const EZintraError&) {
     }
     // A cursor's images lie in it uncompressed, so its densest is a PNG entry
-    // whose 1032:1 stream inflates to bytes of 8 one-bit pixels: 33 units a
-    // byte with the pixels' 4 each, and no 1 MiB input needs the ceiling.
-    if (budget.spent() >= budget.ceiling() || budget.spent() > 1032 * 33 * uint64_t(size) + (1 << 20)) std::abort();
+    // whose 1032:1 stream inflates to rows, each byte unfiltered and
+    // converted (8 one-bit pixels) at most at 8 units; the memory it held
+    // is all given back.
+    if (budget.spent() > 1032 * 8 * uint64_t(size) + (1 << 20) || budget.held() != 0) std::abort();
     return 0;
 }

@@ -1,5 +1,5 @@
 // Any bytes as a frame icon: loaded, decoded and imported both ways, on one
-// budget per input that the read may neither exhaust nor outgrow.
+// budget per input that the read may neither outgrow nor leave memory on.
 #include <cstdlib>
 #include <vector>
 
@@ -7,14 +7,16 @@
 #include "formats/Errors.h"
 #include "formats/FrameIcon.h"
 #include "formats/ImageTarget.h"
+#include "formats/Inflater.h"
 #include "formats/ReadBudget.h"
 
 namespace {
 
-// Deflate inflates at most about 1032:1 and what is inflated is handled once
-// more; a 62-byte header can announce a 256×256 picture and a 6-byte one
-// 65535 directory entries, so c covers the five reads below of such a file.
-constexpr uint64_t kUnitsPerInputByte = 2 * 1032;
+// Five reads of the bytes below, each at most what the inflater charges
+// per byte of a stream, twice over where libpng inflates a profile itself;
+// and a fixed part for what a 62-byte header can announce: five reads of
+// a 256×256 picture or a 65535-entry directory.
+constexpr uint64_t kUnitsPerInputByte = 5 * 2 * (Inflater::kMostUnitsPerInputByte + 1);
 constexpr uint64_t kUnitsPerInput = uint64_t(16) << 20;
 
 }  // namespace
@@ -32,6 +34,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     } catch (const EZintraError&) {
     }
-    if (budget.spent() >= budget.ceiling() || budget.spent() > kUnitsPerInputByte * size + kUnitsPerInput) abort();
+    if (budget.spent() > kUnitsPerInputByte * size + kUnitsPerInput || budget.held() != 0) abort();
     return 0;
 }

@@ -88,6 +88,7 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> IconRegressions() {
         {"png-8MB-profile.ico", HugeProfileIcon()},
         {"png-256x256-rgba.ico", LargestRgbaIcon()},
         {"png-256x256-16bit-interlaced.ico", LargestDeepInterlacedIcon()},
+        {"png-512KiB-of-empty-blocks.ico", EmptyBlocksIcon(512 << 10)},
     };
 }
 
@@ -136,6 +137,14 @@ int main(int argc, char** argv) {
     Write(root / "zn", "one-16bit-interlaced-entry-2000-frames.zn",
           SharedEntryZN(2000, Black(256), {.sixteenBit = true, .interlaced = true}));
     Write(root / "zn", "hollow-icons-8000.zn", HollowZN(8000));
+    // Work that gives nothing, and text fields of megabytes: 4 MiB of
+    // empty blocks in an entry, 1 MiB short of the harness's limit before
+    // a payload, and strings of 8 MiB, which inflate in a few milliseconds.
+    Write(root / "zn", "empty-blocks-in-an-entry-4MiB.zn", EmptyBlocksInAnEntryZN(4 << 20));
+    Write(root / "zn", "empty-blocks-before-the-payload.zn", EmptyBlocksBeforeThePayloadZN(1000 << 10));
+    Write(root / "zn", "comments-of-8MiB-cr.zn", LongTextZN(false, std::string(8 << 20, '\r')));
+    Write(root / "zn", "title-of-8MiB.zn", LongTextZN(true, std::string(8 << 20, 'T')));
+    Write(root / "ani", "png-of-512KiB-empty-blocks.ani", CursorOfIcons({EmptyBlocksIcon(512 << 10)}));
 
     // Every disposal, transparency, a local table, interlace, a frame
     // partly outside the screen and a comment.

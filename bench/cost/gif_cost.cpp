@@ -101,11 +101,9 @@ void Measure(benchmark::State& state, const Family& family) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+[[maybe_unused]] const bool kRegistered = [] {
     for (const Family& family : Families())
-        benchmark::RegisterBenchmark(family.name, [&family](benchmark::State& state) { Measure(state, family); })
+        benchmark::RegisterBenchmark((std::string("gif/") + family.name).c_str(), [&family](benchmark::State& state) { Measure(state, family); })
             ->Unit(benchmark::kMillisecond);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
+    return true;
+}();

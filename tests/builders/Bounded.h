@@ -42,9 +42,11 @@ inline Bounded RunBounded(const std::function<std::string()>& work) {
         ::close(pipe[0]);
         const rlimit cap{rlim_t(1) << 30, rlim_t(1) << 30};
         if (!kSanitized) ::setrlimit(RLIMIT_AS, &cap);
-        // A reader that runs away is stopped rather than waited for.
+        // A reader that runs away is stopped rather than waited for, and so
+        // is one that waits (for a writer that never comes).
         const rlimit cpu{kSanitized ? 120u : 10u, kSanitized ? 120u : 10u};
         ::setrlimit(RLIMIT_CPU, &cpu);
+        ::alarm(kSanitized ? 240u : 30u);
         std::string report;
         try {
             report = work();

@@ -5,7 +5,9 @@
 // what their pixels need. Shared by the memory tests, the benchmarks and the
 // fuzzers' seeds.
 #include <climits>
+#include <functional>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -98,11 +100,11 @@ inline IconImage EnlargedSample(int size, uint8_t mark = 0) {
 }
 
 // A current ZN file of these icons, each frame at rate 10.
-inline Bytes ZNOfIcons(const std::vector<Bytes>& icons) {
+inline Bytes ZNOfIcons(const std::vector<Bytes>& icons, int level = 9) {
     ZNBuilder zn;
     zn.currentHeader(int32_t(icons.size()));
     for (const Bytes& icon : icons) zn.frame(10, icon);
-    return zn.compressed();
+    return zn.compressed(level);
 }
 
 // A cursor of these icons, each frame at rate 10, with a title and a
@@ -142,6 +144,98 @@ inline Bytes SharedEntryZN(int frames, const IconImage& image, const HostilePng&
 }
 inline IconImage Black(int size) {
     return MakeImage(size, size, [](int, int) { return Opaque(kStandardColours[kBlack]); });
+}
+
+// ---- Work that gives nothing ---------------------------------------------------
+
+// The sample frame as a 16×16 PNG entry whose image data starts with
+// emptyBytes of empty dynamic-Huffman blocks (60 MiB make a 185 KB ZN file),
+// and a ZN file whose own stream does.
+inline Bytes EmptyBlocksIcon(uint64_t emptyBytes) {
+    return HostilePngIcon(SampleFrame(), {.emptyBlockBytes = emptyBytes});
+}
+inline Bytes EmptyBlocksInAnEntryZN(uint64_t emptyBytes) {
+    ZNBuilder zn;
+    zn.currentHeader(1).frame(10, EmptyBlocksIcon(emptyBytes));
+    return zn.compressed(6);
+}
+inline Bytes EmptyBlocksBeforeThePayloadZN(uint64_t emptyBytes) {
+    ZNBuilder zn;
+    zn.currentHeader(1).frame(10, EncodeFrameIcon(SampleFrame()));
+    return DeflateBehindEmptyBlocks(zn.payload(), emptyBytes);
+}
+
+// A one-frame ZN file whose title, or comments, hold text.
+inline Bytes LongTextZN(bool inTitle, const std::string& text, int level = 9) {
+    ZNBuilder zn;
+    zn.bytes("ZNFIL").f64(3.0).u8(0).string(inTitle ? text : "Title").string("Author").string("")
+        .string("~x").string("~x").string(inTitle ? "~x" : text).u8(5).i32(1)
+        .frame(10, EncodeFrameIcon(SampleFrame()));
+    return zn.compressed(level);
+}
+inline std::string RandomLetters(size_t n) {
+    std::mt19937 random(24);
+    std::string text(n, 'a');
+    for (char& c : text) c = char('a' + random() % 26);
+    return text;
+}
+
+// ---- Large files real writers make ---------------------------------------------
+
+// PNG entries, each of `pictures` pictures written by libpng with its
+// default settings, told apart `variants` times by a text chunk.
+inline std::vector<Bytes> LibpngEntries(int pictures, int variants, int side,
+                                        const std::function<Rgba(int x, int y, int picture)>& pixel) {
+    std::vector<Bytes> icons;
+    constexpr size_t kAfterHeader = 8 + 25;  // signature, IHDR chunk
+    for (int p = 0; p < pictures; ++p) {
+        const Bytes png = EncodePng(MakeImage(side, side, [&](int x, int y) { return pixel(x, y, p); }));
+        for (int v = 0; v < variants; ++v) {
+            Bytes tagged(png.begin(), png.begin() + kAfterHeader);
+            const Bytes text = PngChunk("tEXt", Latin1("Frame" + std::string(1, '\0') + std::to_string(v)));
+            tagged.insert(tagged.end(), text.begin(), text.end());
+            tagged.insert(tagged.end(), png.begin() + kAfterHeader, png.end());
+            icons.push_back(IconWithPng(tagged, side, side));
+        }
+    }
+    return icons;
+}
+
+// frames different 16×16 frames of noise written by libpng: 8 MB for 8000.
+inline Bytes SmallLibpngFramesZN(int frames) {
+    return ZNOfIcons(LibpngEntries(frames, 1, 16, [](int x, int y, int i) {
+        const auto sample = [&](int c) { return uint8_t(Speckle(uint32_t(x + 16 * i), uint32_t(y), c)); };
+        return Rgba{sample(0), sample(1), sample(2), 255};
+    }));
+}
+
+// 250 different 256×256 pictures of noise: a 64 MiB payload.
+inline Bytes LargeLibpngFramesZN() {
+    return ZNOfIcons(LibpngEntries(25, 10, 256, [](int x, int y, int p) {
+        return Rgba{uint8_t(Speckle(x, y, p)), uint8_t(Speckle(x, y, p + 1)), uint8_t(Speckle(x, y, p + 2)), 255};
+    }), 1);
+}
+
+// frames different frames as our own writer writes them: 5 MB for 32767.
+inline Bytes OwnWriterZN(int frames) {
+    std::mt19937 random{uint32_t(frames)};
+    std::vector<Bytes> icons;
+    for (int i = 0; i < frames; ++i)
+        icons.push_back(EncodeFrameIcon(MakeImage(16, 16, [&](int, int) {
+            const auto c = random() % 17;  // 16: transparent
+            return c == 16 ? Clear() : Opaque(kStandardColours[c]);
+        })));
+    return ZNOfIcons(icons);
+}
+
+// A cursor of 2000 different 256×256 pictures: the sample frame enlarged
+// with a square of noise.
+inline Bytes LargeLibpngCursor() {
+    const IconImage sample = EnlargedSample(256);
+    return CursorOfIcons(LibpngEntries(40, 50, 256, [&](int x, int y, int p) {
+        if (x >= 8 && x < 80 && y >= 8 && y < 80) return Rgba{uint8_t(Speckle(x, y, p)), uint8_t(Speckle(x, y, p + 1)), 0, 255};
+        return sample.at(x, y);
+    }));
 }
 
 }  // namespace test

@@ -76,6 +76,7 @@ struct HostilePng {
     int textChunks = 0;      // zTXt chunks before the pixels
     size_t textBytes = 0;    // the text each inflates to
     size_t trailingMiB = 0;  // zeros in the pixel stream past the last row
+    uint64_t emptyBlockBytes = 0;  // empty dynamic-Huffman blocks before the pixels
 };
 
 // The predictor of PNG's filter 4 (Paeth): of left, above and upper left,
@@ -125,7 +126,8 @@ inline std::vector<uint8_t> BuildHostilePng(const IconImage& image, const Hostil
         const auto text = CompressedText("Comment", std::vector<uint8_t>(how.textBytes, 'Z'));
         for (int i = 0; i < how.textChunks; ++i) png.chunk("zTXt", text);
     }
-    return png.rowData(PngRows(image, how), size_t(1) << 20, uint64_t(how.trailingMiB) << 20).bytes();
+    return png.rowData(PngRows(image, how), size_t(1) << 20, uint64_t(how.trailingMiB) << 20,
+                       how.emptyBlockBytes).bytes();
 }
 
 // An icon holding one such PNG entry.

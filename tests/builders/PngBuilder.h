@@ -57,9 +57,9 @@ inline const std::vector<uint8_t>& ZeroBlocks(size_t n) {
 // A zlib stream of `data` followed by `zeros` zero bytes. The zeros are
 // compressed in pieces of up to 64 MiB once and repeated, so a GiB costs a
 // fraction of a second to build and comes near deflate's best ratio, 1032:1.
-inline std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data, uint64_t zeros = 0) {
+inline std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data, uint64_t zeros = 0, int level = 9) {
     z_stream z{};
-    deflateInit(&z, 9);
+    deflateInit(&z, level);
     std::vector<uint8_t> out(deflateBound(&z, uLong(data.size())) + 16);
     z.next_in = const_cast<Bytef*>(data.data());
     z.avail_in = uInt(data.size());
@@ -80,6 +80,38 @@ inline std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data, uint64_t z
     const uLong ofZeros = uLong(zeros % 65521) << 16 | 1;
     const uLong adler = adler32_combine(adler32(1, data.data(), uInt(data.size())), ofZeros, z_off_t(zeros));
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(adler >> shift));
+    return out;
+}
+
+// A zlib stream of `data` behind about emptyBytes bytes of empty blocks of
+// dynamic Huffman codes: each a 12-byte header whose code tables zlib must
+// build, and no output. Eight of them fill 94 bytes exactly, so the data's
+// own blocks still start on a byte.
+inline std::vector<uint8_t> DeflateBehindEmptyBlocks(const std::vector<uint8_t>& data, uint64_t emptyBytes) {
+    std::vector<uint8_t> period;
+    uint64_t bits = 0;
+    int filled = 0;
+    auto put = [&](uint32_t value, int count) {  // LSB first
+        bits |= uint64_t(value) << filled;
+        for (filled += count; filled >= 8; filled -= 8, bits >>= 8) period.push_back(uint8_t(bits));
+    };
+    auto code = [&](uint32_t value, int length) {  // Huffman codes go most significant bit first
+        for (int i = length - 1; i >= 0; --i) put(value >> i & 1, 1);
+    };
+    for (int block = 0; block < 8; ++block) {
+        put(0, 1), put(2, 2);              // not the last; dynamic codes
+        put(0, 5), put(0, 5), put(14, 4);  // 257 literal/length codes, 1 distance code, 18 code length codes
+        // Code length codes, in their order 16 17 18 0 8 7 9 6 10 5 11 4 12 3 13 2 14 1:
+        // 18 (runs of zeros) gets 1 bit, 0 and 1 get 2 bits.
+        for (int length : {0, 0, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2}) put(uint32_t(length), 3);
+        // Literal 0 and end-of-block get 1 bit each, all else none.
+        code(3, 2), code(0, 1), put(127, 7), code(0, 1), put(106, 7), code(3, 2), code(2, 2);
+        code(1, 1);  // end of block
+    }
+    std::vector<uint8_t> blocks;
+    for (uint64_t n = 0; n < emptyBytes; n += period.size()) blocks.insert(blocks.end(), period.begin(), period.end());
+    std::vector<uint8_t> out = Deflate(data);  // they give nothing, so its checksum stands
+    out.insert(out.begin() + 2, blocks.begin(), blocks.end());
     return out;
 }
 
@@ -135,8 +167,11 @@ public:
         return rowData(Scanlines(sample), chunkBytes, trailingZeros);
     }
     // The same for rows already filtered, each behind its filter byte.
-    PngWriter& rowData(const std::vector<uint8_t>& rows, size_t chunkBytes = 1 << 20, uint64_t trailingZeros = 0) {
-        const std::vector<uint8_t> z = Deflate(rows, trailingZeros);
+    // Or behind emptyBlockBytes of empty dynamic blocks, or stored (level 0).
+    PngWriter& rowData(const std::vector<uint8_t>& rows, size_t chunkBytes = 1 << 20, uint64_t trailingZeros = 0,
+                       uint64_t emptyBlockBytes = 0, int level = 9) {
+        const std::vector<uint8_t> z =
+            emptyBlockBytes ? DeflateBehindEmptyBlocks(rows, emptyBlockBytes) : Deflate(rows, trailingZeros, level);
         for (size_t at = 0; at < z.size(); at += chunkBytes)
             chunk("IDAT", {z.begin() + ptrdiff_t(at), z.begin() + ptrdiff_t(std::min(z.size(), at + chunkBytes))});
         return *this;
@@ -149,11 +184,9 @@ public:
         return png;
     }
 
-private:
-    int channels() const { return m_colourType == 0 || m_colourType == 3 ? 1 : m_colourType == 4 ? 2 : m_colourType == 2 ? 3 : 4; }
-
-    // The unfiltered rows of each pass (one pass unless interlaced).
-    std::vector<uint8_t> Scanlines(const Sample& sample) const {
+    // The rows of each pass (one pass unless interlaced), each behind
+    // `filter` as its filter byte: 0, none, unless a caller says otherwise.
+    std::vector<uint8_t> Scanlines(const Sample& sample, uint8_t filter = 0) const {
         static constexpr uint32_t kStart[7][2] = {{0, 0}, {4, 0}, {0, 4}, {2, 0}, {0, 2}, {1, 0}, {0, 1}};
         static constexpr uint32_t kStep[7][2] = {{8, 8}, {8, 8}, {4, 8}, {4, 4}, {2, 4}, {2, 2}, {1, 2}};
         std::vector<uint8_t> raw;
@@ -162,7 +195,7 @@ private:
             const uint32_t y0 = m_interlaced ? kStart[pass][1] : 0, dy = m_interlaced ? kStep[pass][1] : 1;
             if (x0 >= m_width || y0 >= m_height) continue;
             for (uint32_t y = y0; y < m_height; y += dy) {
-                raw.push_back(0);  // filter: none
+                raw.push_back(filter);
                 uint32_t bits = 0, filled = 0;
                 for (uint32_t x = x0; x < m_width; x += dx)
                     for (int c = 0; c < channels(); ++c) {
@@ -181,6 +214,9 @@ private:
         }
         return raw;
     }
+
+private:
+    int channels() const { return m_colourType == 0 || m_colourType == 3 ? 1 : m_colourType == 4 ? 2 : m_colourType == 2 ? 3 : 4; }
 
     uint32_t m_width, m_height;
     int m_depth, m_colourType;

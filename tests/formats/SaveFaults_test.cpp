@@ -766,7 +766,7 @@ TEST_P(KilledSave, LeavesTheOldFileOrTheWholeNewOneAndNoStrayFile) {
             ++newWritten;
             ASSERT_EQ(now, after) << "kill " << kill << " left a file that is neither the old nor the new one";
             TZNFile read;
-            read.Read(target);
+            ReadBudget budget; read.Read(target, budget);
             ASSERT_EQ(read.FrameCount(), kFrames);
             WriteFileAtomically(target, before);
         }

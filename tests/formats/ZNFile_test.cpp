@@ -34,11 +34,21 @@ TDocument SmallDocument() {
     return d;
 }
 
+// One read, on a budget of its own.
+void ReadBytes(TZNFile& reader, std::span<const uint8_t> file) {
+    ReadBudget budget;
+    reader.ReadBytes(file, budget);
+}
+void Read(TZNFile& reader, const std::string& path) {
+    ReadBudget budget;
+    reader.Read(path, budget);
+}
+
 template <typename E>
 std::string ReadError(const std::vector<uint8_t>& file) {
     TZNFile reader;
     try {
-        reader.ReadBytes(file);
+        ReadBytes(reader, file);
     } catch (const E& e) {
         EXPECT_EQ(reader.FrameCount(), 0) << "nothing read survives a failure";
         return e.what();
@@ -84,7 +94,7 @@ TEST(ZNWriter, WritesTheMarkerOnlyForBlankOptionalFields) {
     d.comments = "~x";
     d.copyright = "  ";
     TZNFile read;
-    read.ReadBytes(EncodeZNFile(d));
+    ReadBytes(read, EncodeZNFile(d));
     EXPECT_EQ(read.Email(), "~x");
     EXPECT_EQ(read.Homepage(), " h ");
     EXPECT_EQ(read.Comments(), "~x");
@@ -124,7 +134,7 @@ TEST(ZNReader, ReadsBackWhatWasWritten) {
     d.copyright = std::string(275, 'c');  // longer than anything typed: kept whole
     d.categoryIndex = 15;
     TZNFile read;
-    read.ReadBytes(EncodeZNFile(d));
+    ReadBytes(read, EncodeZNFile(d));
     EXPECT_EQ(read.Layout(), ZNLayout::Compressed);
     EXPECT_EQ(read.Version(), 3.0);
     EXPECT_EQ(read.Category(), 15);
@@ -145,8 +155,8 @@ TEST(ZNReader, ReadsBackWhatWasWritten) {
 TEST(ZNReader, ReadsAPayloadTheSameRawOrCompressed) {
     const auto payload = ZNPayload(SmallDocument());
     TZNFile raw, packed;
-    raw.ReadBytes(payload);
-    packed.ReadBytes(ZNBuilder::Compress(payload, 1));
+    ReadBytes(raw, payload);
+    ReadBytes(packed, ZNBuilder::Compress(payload, 1));
     EXPECT_EQ(raw.Layout(), ZNLayout::Uncompressed);
     EXPECT_EQ(packed.Layout(), ZNLayout::Compressed);
     EXPECT_EQ(raw.Title(), packed.Title());
@@ -158,7 +168,7 @@ TEST(ZNReader, CutsStringsAtTheirFirstZeroByte) {
     const auto file = ZNBuilder().bytes("ZNFIL").f64(3.0).u8(1).string(std::string("ab\0cd", 5))
         .string("x").string("").string("").string("").string("").u8(5).i32(0).payload();
     TZNFile read;
-    read.ReadBytes(file);
+    ReadBytes(read, file);
     EXPECT_EQ(read.Title(), "ab");
     EXPECT_EQ(read.AuthorName(), "x") << "the fields after it stay in step";
     EXPECT_EQ(read.FrameCount(), 0);
@@ -169,7 +179,7 @@ TEST(ZNReader, BelowVersionThreeEveryFrameHasTheSpeedValue) {
         .frame(10, FrameBytes(kStandardColours[kRed])).frame(20, FrameBytes(kStandardColours[kRed]))
         .compressed();
     TZNFile read;
-    read.ReadBytes(file);
+    ReadBytes(read, file);
     EXPECT_EQ(read.Rate(0), 5);
     EXPECT_EQ(read.Rate(1), 5);
 }
@@ -179,7 +189,7 @@ TEST(ZNReader, ReadsTheLegacyLayout) {
     const auto file = ZNBuilder().legacyHeader("1", "  318", " 5", " 2", "Old title")
         .bytes(icon).bytes(FrameBytes(kStandardColours[kRed])).payload();
     TZNFile read;
-    read.ReadBytes(file);
+    ReadBytes(read, file);
     EXPECT_EQ(read.Layout(), ZNLayout::Legacy);
     EXPECT_EQ(read.Version(), 1.0);
     EXPECT_EQ(read.Title(), "Old title");
@@ -191,7 +201,7 @@ TEST(ZNReader, ReadsTheLegacyLayout) {
     EXPECT_EQ(test::BytesOf(read.Icon(0)), icon);
     // The same payload compressed reads the same.
     TZNFile packed;
-    packed.ReadBytes(ZNBuilder::Compress(file));
+    ReadBytes(packed, ZNBuilder::Compress(file));
     EXPECT_EQ(packed.Rate(1), 12);
 }
 
@@ -203,7 +213,7 @@ TEST(ZNReader, MapsLegacySpeedCodesToRates) {
         const auto file = ZNBuilder().legacyHeader("1.5", "318", code, "1", "t")
             .bytes(FrameBytes(kStandardColours[kRed])).payload();
         TZNFile read;
-        read.ReadBytes(file);
+        ReadBytes(read, file);
         EXPECT_EQ(read.Rate(0), rate) << "speed code " << code;
     }
 }
@@ -212,7 +222,7 @@ TEST(ZNReader, ALegacyFileClaimingVersionThreeHasNoRates) {
     const auto file = ZNBuilder().legacyHeader("3.0", "318", "5", "1", "t")
         .bytes(FrameBytes(kStandardColours[kRed])).payload();
     TZNFile read;
-    read.ReadBytes(file);
+    ReadBytes(read, file);
     EXPECT_THROW(read.Rate(0), EReadError);
 }
 
@@ -221,7 +231,8 @@ TEST(ZNReader, ReportsEachKindOfDamage) {
     EXPECT_EQ(ReadError<EZNError>(ZNBuilder::Compress({'X', 'N', 'F'})), "This is not a valid ZN File.");
     EXPECT_EQ(ReadError<EDecompressionError>({'Q', 'Q', 'Q', 'Q'}), "error");
     try {
-        TZNFile().ReadBytes(std::vector<uint8_t>{'Q', 'Q'});
+        TZNFile reader;
+        ReadBytes(reader, std::vector<uint8_t>{'Q', 'Q'});
     } catch (const EDecompressionError& e) {
         EXPECT_EQ(e.cause(), "not a ZN file, or its compressed data is damaged");
     }
@@ -284,13 +295,26 @@ TEST(ZNReader, StopsInflatingWhereItsBudgetEnds) {
     }
 }
 
+TEST(ZNReader, KeepsTheFirst275BytesOfAStringAndReadsOnInStep) {
+    const std::string copyright(300, 'c');
+    const auto payload = ZNBuilder().bytes("ZNFIL").f64(3.0).u8(2).string("T").string("A").string(copyright)
+        .string("e").string(std::string(kMaxTextFieldBytes, 'h')).string("x").u8(5).i32(1)
+        .frame(7, FrameBytes(kStandardColours[kRed])).payload();
+    TZNFile read;
+    ReadBytes(read, payload);
+    EXPECT_EQ(read.Copyright(), copyright.substr(0, 275));
+    EXPECT_EQ(read.Homepage().size(), 275u) << "what the editor writes is kept whole";
+    EXPECT_EQ(read.Comments(), "x");
+    EXPECT_EQ(read.Rate(0), 7);
+}
+
 TEST(ZNReader, FramelessFilesHaveNoFirstRate) {
     TZNFile read;
-    read.ReadBytes(ZNBuilder().currentHeader(0).payload());
+    ReadBytes(read, ZNBuilder().currentHeader(0).payload());
     EXPECT_EQ(read.FrameCount(), 0);
     EXPECT_THROW(read.Rate(0), EReadError);
     EXPECT_THROW(read.Icon(0), EReadError);
-    read.ReadBytes(ZNBuilder().currentHeader(-5).payload());
+    ReadBytes(read, ZNBuilder().currentHeader(-5).payload());
     EXPECT_EQ(read.FrameCount(), 0);
 }
 
@@ -301,21 +325,30 @@ using ZNFiles = TempDir;
 TEST_F(ZNFiles, WritesAndReadsAFile) {
     WriteZNFile(path("a.zn"), SmallDocument());
     TZNFile read;
-    read.Read(path("a.zn"));
+    Read(read, path("a.zn"));
     EXPECT_EQ(read.Title(), "a");
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1)
         << "no temporary file is left behind";
 }
 
+TEST_F(ZNFiles, AFirstFrameReadFailsAtAWrongHeaderWithoutInflatingOn) {
+    // More frames than an animation can number, then 32 MiB the stream holds.
+    const auto file = ZNBuilder().currentHeader(40000).bytes(std::vector<uint8_t>(size_t(32) << 20, 0)).compressed();
+    std::ofstream(path("wrong.zn"), std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    ReadBudget budget;
+    EXPECT_THROW(TZNFile().ReadFirstFrame(path("wrong.zn"), budget), EReadError);
+    EXPECT_LT(budget.spent(), 100'000u);
+}
+
 TEST_F(ZNFiles, ReportsFilesThatCannotBeOpened) {
     TZNFile read;
     try {
-        read.Read(path("missing.zn"));
+        Read(read, path("missing.zn"));
         FAIL();
     } catch (const EFOpenError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot open file " + path("missing.zn"));
     }
-    EXPECT_THROW(read.Read(m_dir.string()), EFOpenError);
+    EXPECT_THROW(Read(read, m_dir.string()), EFOpenError);
 }
 
 TEST_F(ZNFiles, AFailedSaveLeavesTheOldFileAsItWas) {

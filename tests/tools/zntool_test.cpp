@@ -439,7 +439,7 @@ TEST_F(ZntoolTest, ZNToZNKeepsEveryFieldFrameAndRate) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "") << "one file converted: no progress lines";
     TZNFile out;
-    out.Read(At("out.zn"));
+    ReadBudget budget; out.Read(At("out.zn"), budget);
     EXPECT_EQ(out.Layout(), ZNLayout::Compressed);
     EXPECT_EQ(out.Title(), "Walker");
     EXPECT_EQ(out.AuthorName(), "Ann");
@@ -464,7 +464,7 @@ TEST_F(ZntoolTest, FieldOptionsSetTheZNFields) {
 
     ASSERT_EQ(run.status, 0) << run.err;
     TZNFile out;
-    out.Read(At("out.zn"));
+    ReadBudget budget; out.Read(At("out.zn"), budget);
     EXPECT_EQ(out.Title(), "Caf\xE9") << "stored as 8-bit text";
     EXPECT_EQ(out.AuthorName(), "Zoe");
     EXPECT_EQ(out.Category(), 15);
@@ -485,7 +485,7 @@ TEST_F(ZntoolTest, CursorToZNIsTheEditorsImport) {
 
     ASSERT_EQ(run.status, 0) << run.err;
     TZNFile out;
-    out.Read(At("c.zn"));
+    ReadBudget budget; out.Read(At("c.zn"), budget);
     EXPECT_EQ(out.Title(), "Spinner");
     EXPECT_EQ(out.AuthorName(), "Bob");
     EXPECT_EQ(out.Category(), kNoCategory);
@@ -535,7 +535,7 @@ TEST_F(ZntoolTest, LegacyZNBecomesACurrentFileWithItsOneRate) {
 
     ASSERT_EQ(run.status, 0) << run.err;
     TZNFile out;
-    out.Read(At("new.zn"));
+    ReadBudget budget; out.Read(At("new.zn"), budget);
     EXPECT_EQ(out.Version(), 3.0);
     EXPECT_EQ(out.Title(), "Oldie");
     EXPECT_EQ(out.Category(), kNoCategory);
@@ -650,11 +650,10 @@ TEST_F(ZntoolTest, CursorReadsBackToTheSameFramesAndRates) {
 
     ASSERT_EQ(run.status, 0) << run.err;
     TAnimatedCursorImage cursor;
-    cursor.ReadCursorFile(At("out.ani"));
+    ReadBudget budget; cursor.ReadCursorFile(At("out.ani"), budget);
     EXPECT_EQ(cursor.Title(), "Renamed");
     EXPECT_EQ(cursor.Creator(), "Ann");
     ASSERT_EQ(cursor.FrameCount(), 3);
-    ReadBudget budget;
     const TDocument imported = LoadAnimation(At("out.ani"), budget);
     ASSERT_EQ(imported.Count(), 3);
     const int32_t rates[] = {10, 20, 7};
@@ -764,8 +763,8 @@ TEST_F(ZntoolTest, AnUntitledInputIsNamedAfterItsFile) {
 
     ASSERT_EQ(run.status, 0) << run.err;
     TZNFile a, b;
-    a.Read(At("zn/Caf\xC3\xA9 v2.1.zn"));
-    b.Read(At("zn/b.zn"));
+    ReadBudget budget; a.Read(At("zn/Caf\xC3\xA9 v2.1.zn"), budget);
+    b.Read(At("zn/b.zn"), budget);
     EXPECT_EQ(a.Title(), "Caf\xE9 v2.1") << "as 8-bit text";
     EXPECT_EQ(b.Title(), "Spinner");
 }

@@ -463,13 +463,12 @@ TEST_F(FileCommands, SavesACompleteDocumentWithoutAsking) {
 
     EXPECT_EQ(Read(path), EncodeZNFile(window.Document()));
     TZNFile file;
-    file.Read(path.toStdString());
+    ReadBudget budget; file.Read(path.toStdString(), budget);
     EXPECT_EQ(file.Title(), "T");
     EXPECT_EQ(file.Category(), 2);
     ASSERT_EQ(file.FrameCount(), 1);
     EXPECT_EQ(file.Rate(0), 33) << "the current frame is committed first";
     Picture stored(16, 16);
-    ReadBudget budget;
     RenderFrameIcon(file.Icon(0), stored, kKeyColour, budget);
     EXPECT_EQ(stored.at(0, 0), kStandardColours[kBlack]);
     EXPECT_EQ(stored.at(1, 0), kKeyColour);
@@ -487,7 +486,7 @@ TEST_F(FileCommands, MissingCategoryShowsTheInformationDialogFirst) {
     EXPECT_TRUE(busyInDialog);
     EXPECT_FALSE(information.isVisible());
     TZNFile file;
-    file.Read(path.toStdString());
+    ReadBudget budget; file.Read(path.toStdString(), budget);
     EXPECT_EQ(file.Category(), 0) << "closing the dialog untouched picks Animals";
 }
 
@@ -510,7 +509,7 @@ TEST_F(FileCommands, EmptyTitleIsAskedForAndSaved) {
     const QString path = Path("asked.zn");
     Save(path);
     TZNFile file;
-    file.Read(path.toStdString());
+    ReadBudget budget; file.Read(path.toStdString(), budget);
     EXPECT_EQ(file.Title(), "Spin");
     EXPECT_EQ(file.AuthorName(), "Ann");
     EXPECT_EQ(file.Copyright(), "\xA9 Copyright 2031 by Ann");
@@ -582,7 +581,7 @@ TEST_F(FileCommands, OpenedEmptyMarkerIsSavedAsItWas) {
     Save(Path("again.zn"));
     EXPECT_TRUE(services.modalWindows.empty());
     TZNFile file;
-    file.Read(Path("again.zn").toStdString());
+    ReadBudget budget; file.Read(Path("again.zn").toStdString(), budget);
     EXPECT_EQ(file.Email(), "~x");
 }
 
