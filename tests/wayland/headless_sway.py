@@ -5,6 +5,10 @@ namespace as another user; root's programs connect to it as usual.
     with HeadlessSway(folder, ["output HEADLESS-1 scale 1.5"]) as sway:
         subprocess.Popen(program, env=sway.env)     # WAYLAND_DISPLAY, SWAYSOCK set
         width, height, rgb = sway.capture(0, 0, 640, 30)
+
+For shell tests, `python3 headless_sway.py FOLDER WIDTHxHEIGHT [CONFIG...]`
+starts it, prints its environment as one `export` line and keeps it until
+sent SIGTERM.
 """
 import glob
 import os
@@ -65,3 +69,16 @@ class HeadlessSway:
     def __exit__(self, *_):
         self.close()
 
+
+
+if __name__ == "__main__":
+    import shlex
+    import signal
+    import sys
+
+    signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGTERM})
+    width, height = map(int, sys.argv[2].split("x"))
+    with HeadlessSway(sys.argv[1], sys.argv[3:], width, height) as sway:
+        print("export " + " ".join("%s=%s" % (key, shlex.quote(sway.env[key]))
+                                   for key in ("XDG_RUNTIME_DIR", "WAYLAND_DISPLAY", "SWAYSOCK")), flush=True)
+        signal.sigwait({signal.SIGTERM})
