@@ -71,7 +71,8 @@ TDocument Document(std::span<const uint8_t> file, HostFormat format, const HostR
 }
 
 HostAnimation Read(std::span<const uint8_t> file, HostFormat format, const HostRequest& request) {
-    ReadBudget budget;  // one per read
+    ReadBudget own;  // one per read
+    ReadBudget& budget = request.budget ? *request.budget : own;
     if (request.extent == HostExtent::Header) {
         if (format == HostFormat::ZN) return ZNHeader(file, budget);
         if (format == HostFormat::AnimatedCursor) return CursorHeader(file, budget);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/Document.h"
+#include "formats/ReadBudget.h"
 #include "formats/ZNFile.h"
 
 // What a file is read as. By name, as zntool takes its inputs: ".ani" an
@@ -35,6 +36,10 @@ struct HostRequest {
     HostFormat format = HostFormat::ByName;
     HostExtent extent = HostExtent::Whole;
     int32_t stripRate = kNewFrameRate;  // every frame's rate in a PNG strip
+    // A read made in steps (a loader handed a file in pieces reads what it
+    // has so far, then again with more) spends every step from one budget,
+    // so the steps together cost what one read may; else each call has its own.
+    ReadBudget* budget = nullptr;
 };
 
 struct HostFailure {

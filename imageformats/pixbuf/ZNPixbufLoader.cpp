@@ -36,8 +36,9 @@ void SetOutOfMemory(GError** error) {
 }
 
 // What was read, or null with the error set.
-std::unique_ptr<ZNImageFrames> Frames(std::span<const uint8_t> bytes, HostExtent extent, GError** error) {
-    HostRead read = ReadForHost(bytes, {HostFormat::ZN, extent});
+std::unique_ptr<ZNImageFrames> Frames(std::span<const uint8_t> bytes, HostExtent extent, GError** error,
+                                      ReadBudget* budget = nullptr) {
+    HostRead read = ReadForHost(bytes, {HostFormat::ZN, extent, kNewFrameRate, budget});
     if (!read.animation) {
         SetError(error, read.failure);
         return nullptr;
@@ -128,6 +129,9 @@ struct LoadContext {
     GdkPixbufAnimation* animation = nullptr;  // from area-prepared on
     bool sizeOnly = false;                    // the caller asked for the size alone
     bool failed = false;                      // a write failed: nothing more is read or decoded
+    // Every look and the last read are one read: a file whose looks fail at
+    // a cost cannot cost that again at each doubling.
+    ReadBudget budget{};
 
     ~LoadContext() {
         if (animation) g_object_unref(animation);
@@ -158,9 +162,9 @@ struct LoadContext {
     void Look() {
         if (animation || sizeOnly || bytes.size() < 2 * triedAt) return;
         triedAt = bytes.size();
-        HostRead read = ReadForHost(bytes, {HostFormat::ZN, HostExtent::Whole});
+        HostRead read = ReadForHost(bytes, {HostFormat::ZN, HostExtent::Whole, kNewFrameRate, &budget});
         if (read.animation) wholeAt = bytes.size();
-        else read = ReadForHost(bytes, {HostFormat::ZN, HostExtent::FirstFrame});
+        else read = ReadForHost(bytes, {HostFormat::ZN, HostExtent::FirstFrame, kNewFrameRate, &budget});
         if (read.animation) Announce(ZNImageFrames(std::move(read.animation->document)), false);
     }
 };
@@ -197,7 +201,7 @@ gboolean StopLoad(gpointer data, GError** error) {
     }
     if (context->sizeOnly || context->wholeAt == context->bytes.size()) return TRUE;
     return Guarded(error, [&]() -> gboolean {
-        const auto frames = Frames(context->bytes, HostExtent::Whole, error);
+        const auto frames = Frames(context->bytes, HostExtent::Whole, error, &context->budget);
         if (!frames) return FALSE;
         if (!context->animation) context->Announce(*frames, true);
         if (context->animation && !SetZNPixbufFrames(context->animation, *frames, true)) throw std::bad_alloc();
