@@ -119,15 +119,20 @@ uint32_t Word32(const uint8_t* bytes) {
 bool IsWrittenFrameIcon(std::span<const uint8_t> bytes) {
     const auto& prefix = WrittenPrefix();
     if (bytes.size() != kFrameIconBytes || std::memcmp(bytes.data(), prefix.data(), prefix.size()) != 0) return false;
-    uint32_t stray = 0;  // padding that is not zero, or a transparent pixel that is not black
+    // Padding that is not zero, or a transparent pixel that is not black,
+    // a row at a time: its 16 colour nibbles against its 16 mask bits.
+    uint64_t stray = 0;
     for (int row = 0; row < kFrameSize; ++row) {
-        const uint8_t* colours = &bytes[kFrameColourRowsAt + size_t(row) * kFrameColourRowBytes];
-        const uint8_t* mask = &bytes[kFrameMaskRowsAt + size_t(row) * kFrameMaskRowBytes];
-        stray |= uint32_t(mask[2] | mask[3]);
-        stray |= Word32(colours) & kTransparentNibbles[mask[0]];
-        stray |= Word32(colours + 4) & kTransparentNibbles[mask[1]];
+        uint64_t colours;
+        uint32_t mask;
+        std::memcpy(&colours, &bytes[kFrameColourRowsAt + size_t(row) * kFrameColourRowBytes], sizeof colours);
+        std::memcpy(&mask, &bytes[kFrameMaskRowsAt + size_t(row) * kFrameMaskRowBytes], sizeof mask);
+        const uint64_t transparent =
+            uint64_t(kTransparentNibbles[mask & 0xFF]) | uint64_t(kTransparentNibbles[mask >> 8 & 0xFF]) << 32;
+        stray |= (colours & transparent) | mask >> 16;
     }
     static_assert(kBlack == 0, "a transparent pixel is stored as index 0");
+    static_assert(std::endian::native == std::endian::little, "rows are read as little-endian words");
     return stray == 0;
 }
 
