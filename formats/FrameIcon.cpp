@@ -97,7 +97,15 @@ void DecodeWritten(std::span<const uint8_t> bytes, ImageTarget& target, ReadBudg
 }  // namespace
 
 void TFrameIcon::decode(ImageTarget& target, ReadBudget& budget) const {
-    if (keepsWrittenBytes() && !m_image) DecodeWritten(m_bytes, target, budget);
+    if (keepsWrittenBytes() && !m_image) {
+        // A file's frames lie one after another, each behind a record of
+        // 8 bytes, and are mostly decoded in turn: the rows of the next two
+        // are fetched ahead. A hint only, which never faults wherever it points.
+        for (size_t ahead = 1; ahead <= 2; ++ahead)
+            for (size_t at = 126; at < kFrameIconBytes; at += 64)
+                __builtin_prefetch(m_bytes.data() + ahead * (kFrameIconBytes + 8) + at);
+        return DecodeWritten(m_bytes, target, budget);
+    }
     else if (m_state == State::Loaded && !m_image) DecodeFrameIcon(m_bytes, target, budget);
     else target.putImage(image(budget), budget);
 }

@@ -170,7 +170,7 @@ public:
     }
 
 private:
-    static constexpr size_t kWholeStep = size_t(64) << 10;
+    static constexpr size_t kWholeStep = size_t(256) << 10;
 
     std::span<const uint8_t> m_fixed;
     Inflater* m_inflater = nullptr;
