@@ -61,23 +61,29 @@ Spares& TheSpares() {
 
 }  // namespace
 
-InflatedBuffer::~InflatedBuffer() { TheSpares().give(m_storage); }
+InflatedBuffer::~InflatedBuffer() { replace({}); }
 
-InflatedBuffer::InflatedBuffer(InflatedBuffer&& other) noexcept
-    : m_cap(other.m_cap), m_storage(std::exchange(other.m_storage, {})), m_size(std::exchange(other.m_size, 0)) {}
+void InflatedBuffer::replace(const Storage& storage) {
+    const Storage old = std::exchange(m_storage, storage);
+    if (old.data == m_inline) return;
+    if (old.capacity >= kSpareFrom) TheSpares().give(old);
+    else Release(old);
+}
 
 void InflatedBuffer::reserve(size_t bytes) {
     bytes = std::min(bytes, m_cap);
     if (bytes <= m_storage.capacity) return;
     if (m_storage.mapping || bytes > kHeapBytes) return map();
-    Storage grown = TheSpares().take(false, bytes);
+    if (bytes <= kInlineBytes) return replace({m_inline, kInlineBytes});  // only at first: nothing written yet
+    // A small buffer comes warm from the allocator, and faster than a spare.
+    Storage grown = bytes >= kSpareFrom ? TheSpares().take(false, bytes) : Storage{};
     if (!grown.data) {
         grown.data = static_cast<uint8_t*>(std::malloc(bytes));
         if (!grown.data) throw std::bad_alloc();
         grown.capacity = bytes;
     }
     if (m_size) std::memcpy(grown.data, m_storage.data, m_size);
-    TheSpares().give(std::exchange(m_storage, grown));
+    replace(grown);
 }
 
 void InflatedBuffer::map() {
@@ -95,5 +101,5 @@ void InflatedBuffer::map() {
         mapped = {start, m_cap, mapping, length};
     }
     if (m_size) std::memcpy(mapped.data, m_storage.data, m_size);
-    TheSpares().give(std::exchange(m_storage, mapped));
+    replace(mapped);
 }

@@ -293,13 +293,11 @@ void TZNFile::TakeCopy(std::span<const uint8_t> file, int32_t maxFrames, ReadBud
 
 void TZNFile::TakeFixed(std::span<const uint8_t> payload, std::shared_ptr<const void> owner, ReadBudget::Held held,
                         int32_t maxFrames, ReadBudget& budget) {
-    // Parsed into a fresh reader so that a failure leaves nothing behind.
-    TZNFile result;
-    result.m_layout = ZNLayout::Uncompressed;
+    m_layout = ZNLayout::Uncompressed;
     PayloadSource source(payload);
-    result.KeepIcons(payload, result.ParsePayload(source, maxFrames, budget), owner);
-    result.m_held = std::move(held);
-    *this = std::move(result);
+    Parse(source, maxFrames, budget);
+    KeepIcons(payload, owner);
+    m_held = std::move(held);
 }
 
 void TZNFile::TakeCompressed(std::span<const uint8_t> file, int32_t maxFrames, ReadBudget& budget) {
@@ -313,19 +311,26 @@ void TZNFile::TakeCompressed(std::span<const uint8_t> file, int32_t maxFrames, R
     if (whole) payload->reserve(std::max(file.size() * kPayloadPerFileByte, size_t(4096)));
     ReadBudget::Held held;
     PayloadSource source(inflater, *payload, whole, budget, held);
-    TZNFile result;
-    const std::vector<FrameAt> frames = result.ParsePayload(source, maxFrames, budget);
-    result.KeepIcons(payload->bytes(), frames, payload);
-    result.m_held = std::move(held);
-    *this = std::move(result);
+    Parse(source, maxFrames, budget);
+    KeepIcons(payload->bytes(), payload);
+    m_held = std::move(held);
 }
 
-std::vector<TZNFile::FrameAt> TZNFile::ParsePayload(PayloadSource& source, int32_t maxFrames, ReadBudget& budget) {
+void TZNFile::Parse(PayloadSource& source, int32_t maxFrames, ReadBudget& budget) {
+    // A failure leaves nothing behind.
+    try {
+        ParsePayload(source, maxFrames, budget);
+    } catch (...) {
+        Clear();
+        throw;
+    }
+}
+
+void TZNFile::ParsePayload(PayloadSource& source, int32_t maxFrames, ReadBudget& budget) {
     PayloadReader in(source);
     int32_t count = 0;
     size_t perFrame = 8;  // a record's header, the least a frame takes
     size_t framesAt = 0;
-    std::vector<FrameAt> frames;
     try {
         if (AsText(in.bytes(kMagic.size())) != kMagic) throw EZNError(messages::kNotZN);
         const auto tag = in.bytes(kCurrentTag.size());
@@ -353,17 +358,17 @@ std::vector<TZNFile::FrameAt> TZNFile::ParsePayload(PayloadSource& source, int32
         framesAt = in.position();
         if (count <= 0) {
             source.finish();
-            return frames;
+            return;
         }
         if (count > kMaxFrames) throw EReadError(messages::kStreamRead, "more frames than an animation can number");
         count = std::min(count, maxFrames);
         budget.charge(uint64_t(count) * kFrameRecordUnits, "reading a ZN file's frames");
-        // At most kMaxFrames records of 12 bytes, whatever the payload holds.
-        frames.reserve(size_t(count));
-        if (m_layout != ZNLayout::Legacy) m_rates.reserve(size_t(count));
+        // At most kMaxFrames records of 16 bytes, whatever the payload holds.
+        m_frames.reserve(size_t(count));
         for (int32_t i = 0; i < count; ++i) {
+            int32_t rate = 0;
             if (m_layout != ZNLayout::Legacy) {
-                m_rates.push_back(in.i32());
+                rate = in.i32();
                 iconSize = in.i32();
             }
             if (iconSize <= 0) throw EReadError(messages::kStreamRead, "an icon of no bytes");
@@ -371,7 +376,7 @@ std::vector<TZNFile::FrameAt> TZNFile::ParsePayload(PayloadSource& source, int32
             const auto icon = in.bytes(size_t(iconSize));
             // Checked now, while zlib's output is in the cache.
             if (icon.size() == kFrameIconBytes) budget.charge(kWrittenCheckUnits, "checking a frame");
-            frames.push_back({uint32_t(at), uint32_t(iconSize), CheckFrameIcon(icon)});
+            m_frames.push_back({uint32_t(at), uint32_t(iconSize), CheckFrameIcon(icon), rate});
         }
     } catch (const EndsEarly&) {
         source.failed(true);
@@ -384,27 +389,37 @@ std::vector<TZNFile::FrameAt> TZNFile::ParsePayload(PayloadSource& source, int32
         throw;
     }
     source.finish();
-    return frames;
 }
 
-void TZNFile::KeepIcons(std::span<const uint8_t> payload, const std::vector<FrameAt>& frames,
-                        const std::shared_ptr<const void>& owner) {
+void TZNFile::KeepIcons(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner) {
     m_payloadSize = payload.size();
-    m_icons.reserve(frames.size());
-    for (const FrameAt& frame : frames) {
+    m_icons.reserve(m_frames.size());
+    for (const FrameAt& frame : m_frames) {
         const auto bytes = payload.subspan(frame.at, frame.size);
         m_icons.push_back(frame.kind == FrameIconKind::Written ? TFrameIcon::Kept(bytes, owner)
                                                                : TFrameIcon::Loaded(bytes, owner));
     }
 }
 
-void TZNFile::Clear() { *this = TZNFile(); }
+void TZNFile::Clear() {
+    // Member by member: a fresh reader, which every read starts with, has nothing to free.
+    m_layout = ZNLayout::Compressed;
+    m_version = 0;
+    m_category = 0;
+    for (std::string* text : {&m_title, &m_authorName, &m_copyright, &m_email, &m_homepage, &m_comments}) text->clear();
+    m_speed = 0;
+    m_icons.clear();
+    m_frames.clear();
+    m_payloadSize = 0;
+    m_held.reset();
+}
 
 int32_t TZNFile::Rate(int i) const {
     if (m_version >= kPerFrameRatesVersion) {
         // A legacy file claiming 3.0 or more has no per-frame rates.
-        if (i < 0 || size_t(i) >= m_rates.size()) throw EReadError(messages::kStreamRead);
-        return m_rates[size_t(i)];
+        if (m_layout == ZNLayout::Legacy || i < 0 || size_t(i) >= m_frames.size())
+            throw EReadError(messages::kStreamRead);
+        return m_frames[size_t(i)].rate;
     }
     if (i < 0 || i >= FrameCount()) throw EReadError(messages::kStreamRead);
     return m_speed;

@@ -71,11 +71,13 @@ public:
 
 private:
     void Clear();
-    // Where frame i's record put its icon in the payload, and what it is.
+    // Where frame i's record put its icon in the payload, what it is, and
+    // its rate (none in a legacy file).
     struct FrameAt {
         uint32_t at;
         uint32_t size;
         FrameIconKind kind;
+        int32_t rate;
     };
     // Reads an uncompressed payload, which owner keeps alive and held
     // counts, and at most maxFrames frames from it; the frames' icons refer into it.
@@ -86,9 +88,11 @@ private:
     // Inflates a compressed file as its parse goes: all of it for a whole
     // read (kMaxFrames), no more than its first frame takes for one frame.
     void TakeCompressed(std::span<const uint8_t> file, int32_t maxFrames, ReadBudget& budget);
-    std::vector<FrameAt> ParsePayload(PayloadSource& source, int32_t maxFrames, ReadBudget& budget);
-    void KeepIcons(std::span<const uint8_t> payload, const std::vector<FrameAt>& frames,
-                   const std::shared_ptr<const void>& owner);
+    // Parses the payload into this reader, or clears it and throws.
+    void Parse(PayloadSource& source, int32_t maxFrames, ReadBudget& budget);
+    void ParsePayload(PayloadSource& source, int32_t maxFrames, ReadBudget& budget);
+    // The frames' icons, referring into the payload that owner keeps.
+    void KeepIcons(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner);
 
     ZNLayout m_layout = ZNLayout::Compressed;
     double m_version = 0;
@@ -96,7 +100,7 @@ private:
     std::string m_title, m_authorName, m_copyright, m_email, m_homepage, m_comments;
     uint8_t m_speed = 0;
     std::vector<TFrameIcon> m_icons;
-    std::vector<int32_t> m_rates;
+    std::vector<FrameAt> m_frames;
     size_t m_payloadSize = 0;
     ReadBudget::Held m_held;  // the payload's memory
 };
