@@ -51,10 +51,14 @@ constexpr uint64_t kWrittenUnits = 16;         // a written frame checked and ke
 // is) but cannot make a lookup long.
 class FrameImporter {
 public:
-    FrameImporter(int frames, bool reduce, bool sharedImages, ReadBudget& budget)
-        : m_frames(frames), m_reduce(reduce), m_sharedImages(sharedImages), m_budget(budget) {}
+    // shareWritten: a ZN file's written frames, checked by its reader, are
+    // kept as the icons it made, sharing its payload, which is mostly theirs.
+    FrameImporter(int frames, bool reduce, bool sharedImages, bool shareWritten, ReadBudget& budget)
+        : m_frames(frames), m_reduce(reduce), m_sharedImages(sharedImages), m_shareWritten(shareWritten),
+          m_budget(budget) {}
 
     std::unique_ptr<TFrameIcon> Import(const TFrameIcon& stored) {
+        if (stored.keepsWrittenBytes()) return KeepWritten(stored);
         if (stored.state() != TFrameIcon::State::Loaded) return ImportFrameIcon(stored, m_reduce, m_budget);
         const std::span<const uint8_t> bytes = stored.bytes();
         Slot* same = nullptr;
@@ -127,6 +131,12 @@ private:
         slot.imported = &imported;
     }
 
+    std::unique_ptr<TFrameIcon> KeepWritten(const TFrameIcon& stored) {
+        if (!m_shareWritten) return KeepWritten(stored.bytes());
+        m_budget.charge(kWrittenUnits, "keeping a written frame");
+        return std::make_unique<TFrameIcon>(stored);
+    }
+
     std::unique_ptr<TFrameIcon> KeepWritten(std::span<const uint8_t> bytes) {
         m_budget.charge(kWrittenUnits, "keeping a written frame");
         // Made once for every frame the file has, so it never moves.
@@ -145,6 +155,7 @@ private:
     int m_frames;
     bool m_reduce;
     bool m_sharedImages;
+    bool m_shareWritten;
     ReadBudget& m_budget;
     // The imported icons live in the document, which outlives the importer.
     std::unique_ptr<Slot[]> m_slots;
@@ -169,7 +180,12 @@ TDocument FromZN(const TZNFile& file, ReadBudget& budget, const std::function<vo
     document.copyright = file.Copyright();
     document.comments = file.Comments();
     document.ReserveFrames(file.FrameCount());
-    FrameImporter importer(file.FrameCount(), !current, false, budget);
+    // The payload stays with the document only where the written frames
+    // are the most of it; else they are copied out and it is let go.
+    size_t written = 0;
+    for (int i = 0; i < file.FrameCount(); ++i)
+        if (file.Icon(i).keepsWrittenBytes()) written += kFrameIconBytes;
+    FrameImporter importer(file.FrameCount(), !current, false, 2 * written >= file.PayloadSize(), budget);
     for (int i = 0; i < file.FrameCount(); ++i) document.AppendFrame(importer.Import(file.Icon(i)), file.Rate(i));
     return document;
 }
@@ -183,7 +199,7 @@ TDocument FromCursor(const TAnimatedCursorImage& cursor, ReadBudget& budget, int
     document.authorName = cursor.Creator();
     const int count = std::min(cursor.FrameCount(), frames);
     document.ReserveFrames(count);
-    FrameImporter importer(count, true, true, budget);
+    FrameImporter importer(count, true, true, false, budget);
     for (int i = 0; i < count; ++i) {
         const TIconFrame frame = cursor.Frame(i);
         document.AppendFrame(importer.Import(frame.image), frame.rate);

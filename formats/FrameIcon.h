@@ -64,6 +64,12 @@ public:
     // A loaded icon whose bytes lie in a buffer that owner keeps alive, so
     // that the frames of one file share that file's buffer uncopied.
     static TFrameIcon Loaded(std::span<const uint8_t> bytes, std::shared_ptr<const void> owner);
+    // The same for bytes IsWrittenFrameIcon accepts: a built icon, as Written.
+    static TFrameIcon Kept(std::span<const uint8_t> bytes, std::shared_ptr<const void> owner);
+
+    // A built icon that holds its encoding (the writer's bytes, shared):
+    // a copy of it is the same icon, and decodes from those bytes.
+    bool keepsWrittenBytes() const { return m_state == State::Built && m_owner; }
 
     State state() const { return m_state; }
     bool empty() const { return m_state == State::Empty; }
@@ -92,6 +98,12 @@ private:
     mutable std::span<const uint8_t> m_bytes;
     mutable std::shared_ptr<const void> m_owner;  // keeps m_bytes alive
 };
+
+// What a file's frame icon is, checked where it is read: the writer's own
+// bytes (IsWrittenFrameIcon), or another icon whose 6-byte header holds;
+// EInvalidGraphic for any other.
+enum class FrameIconKind { Written, Other };
+FrameIconKind CheckFrameIcon(std::span<const uint8_t> bytes);
 
 // LoadFrameIcon: checks the 6-byte header and keeps the bytes.
 std::unique_ptr<TFrameIcon> LoadFrameIcon(std::vector<uint8_t> bytes);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "formats/Errors.h"
 
@@ -10,28 +11,44 @@ namespace {
 // What zlib adds to data_type when it returned at the end of a block.
 constexpr int kAtBlockBoundary = 128;
 
-void* Allocate(void* budget, uInt items, uInt size) {
-    const size_t bytes = size_t(items) * size;  // both 32-bit: no overflow in 64
-    return static_cast<ReadBudget*>(budget)->allocate(bytes);
+}  // namespace
+
+void* Inflater::Allocate(void* inflater, uInt items, uInt size) {
+    auto& self = *static_cast<Inflater*>(inflater);
+    const size_t bytes = (size_t(items) * size + 15) & ~size_t(15);  // both 32-bit: no overflow in 64
+    // zlib's state and then its window, usually, from one allocation.
+    if (!self.m_arena) {
+        self.m_arena = static_cast<uint8_t*>(self.m_budget.allocate(kArenaBytes));
+        if (!self.m_arena) return nullptr;
+    }
+    if (bytes <= kArenaBytes - self.m_arenaUsed) return self.m_arena + std::exchange(self.m_arenaUsed, self.m_arenaUsed + bytes);
+    return self.m_budget.allocate(bytes);
 }
 
-void Free(void* budget, void* block) { static_cast<ReadBudget*>(budget)->free(block); }
-
-}  // namespace
+void Inflater::Free(void* inflater, void* block) {
+    auto& self = *static_cast<Inflater*>(inflater);
+    auto* at = static_cast<uint8_t*>(block);
+    if (self.m_arena && at >= self.m_arena && at < self.m_arena + kArenaBytes) return;  // freed with the arena
+    self.m_budget.free(block);
+}
 
 Inflater::Inflater(ReadBudget& budget, const char* what, int windowBits, Checksum checksum)
     : m_budget(budget), m_what(what) {
     m_stream.zalloc = Allocate;
     m_stream.zfree = Free;
-    m_stream.opaque = &budget;
+    m_stream.opaque = this;
     if (const int status = inflateInit2(&m_stream, windowBits); status != Z_OK) {
+        m_budget.free(m_arena);  // no destructor runs
         m_budget.throwIfRefused(m_what);
         throw EOutOfResources(messages::kOutOfResources, std::string(m_what) + ": zlib has no memory");
     }
     if (checksum == Checksum::Unchecked) inflateValidate(&m_stream, 0);
 }
 
-Inflater::~Inflater() { inflateEnd(&m_stream); }
+Inflater::~Inflater() {
+    inflateEnd(&m_stream);
+    m_budget.free(m_arena);
+}
 
 void Inflater::give(std::span<const uint8_t> input) {
     m_stream.next_in = const_cast<Bytef*>(input.data());

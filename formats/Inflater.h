@@ -59,10 +59,17 @@ public:
 
 private:
     void charge(size_t in, size_t out, bool blockEnded);
+    // zlib's allocator, on the budget.
+    static void* Allocate(void* inflater, uInt items, uInt size);
+    static void Free(void* inflater, void* block);
+    // Room for zlib's state (about 7 KiB) and the largest window.
+    static constexpr size_t kArenaBytes = (size_t(8) << 10) + (size_t(32) << 10);
 
     ReadBudget& m_budget;
     const char* m_what;
     z_stream m_stream{};
     int m_status = Z_OK;
     uint64_t m_sixteenths = 0;  // charged in whole units; the rest carried
+    uint8_t* m_arena = nullptr;
+    size_t m_arenaUsed = 0;
 };

@@ -48,32 +48,6 @@ public:
     EndsEarly() : EReadError(messages::kStreamRead, "the payload ends early") {}
 };
 
-// The checked reader over a payload, failing with EndsEarly.
-class PayloadReader {
-public:
-    explicit PayloadReader(std::span<const uint8_t> payload) : m_in(payload) {}
-    size_t remaining() const { return m_in.remaining(); }
-    uint8_t u8() { need(1); return m_in.u8(); }
-    int32_t i32() { need(4); return m_in.i32le(); }
-    double f64() { need(8); return m_in.f64le(); }
-    std::span<const uint8_t> bytes(size_t n) { need(n); return m_in.bytes(n); }
-
-private:
-    void need(size_t n) const {
-        if (n > m_in.remaining()) throw EndsEarly();
-    }
-    ByteReader m_in;
-};
-
-// A string field: its length, then as many bytes, of which the first
-// kMaxTextFieldBytes are kept (up to a zero byte) and the rest passed over.
-std::string ReadString(PayloadReader& in) {
-    const int32_t length = in.i32();
-    if (length < 0) throw EReadError(messages::kStreamRead, "a string of negative length");
-    const auto bytes = in.bytes(size_t(length));
-    return UpToZero(bytes.first(std::min(bytes.size(), kMaxTextFieldBytes)));
-}
-
 std::string_view TrimControls(std::string_view text) {
     while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
     while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.remove_suffix(1);
@@ -129,6 +103,9 @@ constexpr size_t kPayloadPerFileByte = 8;
 // A frame record parsed: its header read, its icon's header checked and an
 // icon made that shares the payload (bench/cost: records of 6-byte icons).
 constexpr uint64_t kFrameRecordUnits = 12;
+// A record's icon of the writer's size checked against what the writer
+// makes (bench/cost: records of the writer's icons).
+constexpr uint64_t kWrittenCheckUnits = 16;
 // A byte read from a file, or copied: the copy and the pages it fills.
 constexpr uint64_t kFileByteSixteenths = 4;
 
@@ -147,19 +124,95 @@ void InflateTo(Inflater& inflater, InflatedBuffer& payload, size_t wanted, ReadB
     }
 }
 
-// The whole payload of a compressed file, which must be one zlib stream and
-// nothing after it, inflating to at most kMaxZNPayload bytes.
-InflatedBuffer InflateWhole(std::span<const uint8_t> file, ReadBudget& budget, ReadBudget::Held& held) {
-    Inflater inflater(budget, kInflating, kWindowBits);
-    inflater.give(file);
-    // One byte past the cap tells a stream that inflates further.
-    InflatedBuffer payload(kMaxZNPayload + 1);
-    payload.reserve(std::max(file.size() * kPayloadPerFileByte, size_t(4096)));
-    InflateTo(inflater, payload, payload.cap(), budget, held);
-    if (payload.size() > kMaxZNPayload)
-        throw EReadError(messages::kStreamRead, "the compressed data inflates past the 64 MiB a ZN file may hold");
-    if (!inflater.ended() || inflater.unread() != 0) FailInflating();
-    return payload;
+}  // namespace
+
+// Where a payload's bytes come from: all of them at hand (an uncompressed
+// file), or a stream inflated as the parse reaches them, a step at a time,
+// so that each record is parsed and its icon checked while the bytes zlib
+// has just written are in the cache (a payload larger than the caches is
+// then read from memory once, not again). The bytes may move as the
+// buffer grows: a parse keeps offsets.
+class PayloadSource {
+public:
+    explicit PayloadSource(std::span<const uint8_t> bytes) : m_fixed(bytes) {}
+    // A first-frame read inflates in doubling steps from a page, taking no
+    // more of the stream than it needs; a whole read in steps of a size
+    // that stays in the cache.
+    PayloadSource(Inflater& inflater, InflatedBuffer& buffer, bool whole, ReadBudget& budget, ReadBudget::Held& held)
+        : m_inflater(&inflater), m_buffer(&buffer), m_whole(whole), m_budget(&budget), m_held(&held) {}
+
+    const uint8_t* data() const { return m_buffer ? m_buffer->bytes().data() : m_fixed.data(); }
+    size_t size() const { return m_buffer ? m_buffer->size() : m_fixed.size(); }
+    // At least wanted more bytes if the stream has them; false when it
+    // gives none.
+    bool more(size_t wanted) {
+        if (!m_buffer) return false;
+        const size_t before = size();
+        const size_t step = m_whole ? kWholeStep : std::max(before, size_t(4096));
+        InflateTo(*m_inflater, *m_buffer, before + std::max(wanted, step), *m_budget, *m_held);
+        return size() > before;
+    }
+    // What a whole read checks once its frames are parsed: one zlib stream,
+    // nothing after it, at most kMaxZNPayload bytes.
+    void finish() {
+        if (!m_buffer || !m_whole) return;
+        InflateTo(*m_inflater, *m_buffer, m_buffer->cap(), *m_budget, *m_held);
+        if (m_buffer->size() > kMaxZNPayload)
+            throw EReadError(messages::kStreamRead, "the compressed data inflates past the 64 MiB a ZN file may hold");
+        if (!m_inflater->ended() || m_inflater->unread() != 0) FailInflating();
+    }
+    // What comes before a parse's failure, as if the payload had been
+    // inflated first: a whole read's stream faults, and a first-frame read
+    // that ran out of a damaged stream is told so.
+    void failed(bool endedEarly) {
+        finish();
+        if (endedEarly && m_inflater && m_inflater->damaged()) FailInflating();
+    }
+
+private:
+    static constexpr size_t kWholeStep = size_t(256) << 10;
+
+    std::span<const uint8_t> m_fixed;
+    Inflater* m_inflater = nullptr;
+    InflatedBuffer* m_buffer = nullptr;
+    bool m_whole = true;
+    ReadBudget* m_budget = nullptr;
+    ReadBudget::Held* m_held = nullptr;
+};
+
+namespace {
+
+// The checked reader over a payload, failing with EndsEarly where the
+// payload has no more bytes.
+class PayloadReader {
+public:
+    explicit PayloadReader(PayloadSource& source) : m_source(source) {}
+    size_t position() const { return m_position; }
+    uint8_t u8() { return *take(1); }
+    int32_t i32() { return ByteReader(take(4), 4).i32le(); }
+    double f64() { return ByteReader(take(8), 8).f64le(); }
+    // Valid until the next read.
+    std::span<const uint8_t> bytes(size_t n) { return {take(n), n}; }
+
+private:
+    const uint8_t* take(size_t n) {
+        while (n > m_source.size() - m_position)
+            if (!m_source.more(n - (m_source.size() - m_position))) throw EndsEarly();
+        const uint8_t* at = m_source.data() + m_position;
+        m_position += n;
+        return at;
+    }
+    PayloadSource& m_source;
+    size_t m_position = 0;
+};
+
+// A string field: its length, then as many bytes, of which the first
+// kMaxTextFieldBytes are kept (up to a zero byte) and the rest passed over.
+std::string ReadString(PayloadReader& in) {
+    const int32_t length = in.i32();
+    if (length < 0) throw EReadError(messages::kStreamRead, "a string of negative length");
+    const auto bytes = in.bytes(size_t(length));
+    return UpToZero(bytes.first(std::min(bytes.size(), kMaxTextFieldBytes)));
 }
 
 // A deflate stream that ends however the write leaves; it stays where it
@@ -205,20 +258,14 @@ void TZNFile::Read(const std::string& path, ReadBudget& budget) {
     auto file = std::make_shared<const std::vector<uint8_t>>(ReadFileBytes(path, kMaxZNFile));
     budget.charge(file->size() * kFileByteSixteenths / 16, "reading a ZN file");
     ReadBudget::Held held = budget.hold(file->size(), "a ZN file's bytes");
-    if (IsUncompressed(*file)) return Take(*file, file, std::move(held), ZNLayout::Uncompressed, kMaxFrames, budget);
-    ReadBudget::Held payloadHeld;
-    auto payload = std::make_shared<const InflatedBuffer>(InflateWhole(*file, budget, payloadHeld));
-    file.reset();  // the compressed bytes are no longer needed
-    held.reset();
-    Take(payload->bytes(), payload, std::move(payloadHeld), ZNLayout::Compressed, kMaxFrames, budget);
+    if (IsUncompressed(*file)) return TakeFixed(*file, file, std::move(held), kMaxFrames, budget);
+    TakeCompressed(*file, kMaxFrames, budget);  // the compressed bytes are let go on return
 }
 
 void TZNFile::ReadBytes(std::span<const uint8_t> file, ReadBudget& budget) {
     Clear();
     if (IsUncompressed(file)) return TakeCopy(file, kMaxFrames, budget);
-    ReadBudget::Held held;
-    auto payload = std::make_shared<const InflatedBuffer>(InflateWhole(file, budget, held));
-    Take(payload->bytes(), payload, std::move(held), ZNLayout::Compressed, kMaxFrames, budget);
+    TakeCompressed(file, kMaxFrames, budget);
 }
 
 void TZNFile::ReadFirstFrame(const std::string& path, ReadBudget& budget) {
@@ -226,14 +273,14 @@ void TZNFile::ReadFirstFrame(const std::string& path, ReadBudget& budget) {
     auto file = std::make_shared<const std::vector<uint8_t>>(ReadFileBytes(path, kMaxZNFile));
     budget.charge(file->size() * kFileByteSixteenths / 16, "reading a ZN file");
     ReadBudget::Held held = budget.hold(file->size(), "a ZN file's bytes");
-    if (IsUncompressed(*file)) return Take(*file, file, std::move(held), ZNLayout::Uncompressed, 1, budget);
-    TakeFirstFrame(*file, budget);
+    if (IsUncompressed(*file)) return TakeFixed(*file, file, std::move(held), 1, budget);
+    TakeCompressed(*file, 1, budget);
 }
 
 void TZNFile::ReadFirstFrame(std::span<const uint8_t> file, ReadBudget& budget) {
     Clear();
     if (IsUncompressed(file)) return TakeCopy(file, 1, budget);
-    TakeFirstFrame(file, budget);
+    TakeCompressed(file, 1, budget);
 }
 
 void TZNFile::TakeCopy(std::span<const uint8_t> file, int32_t maxFrames, ReadBudget& budget) {
@@ -241,97 +288,138 @@ void TZNFile::TakeCopy(std::span<const uint8_t> file, int32_t maxFrames, ReadBud
     budget.charge(file.size() * kFileByteSixteenths / 16, "reading a ZN file");
     ReadBudget::Held held = budget.hold(file.size(), "a ZN file's bytes");
     auto copy = std::make_shared<const std::vector<uint8_t>>(file.begin(), file.end());
-    Take(*copy, copy, std::move(held), ZNLayout::Uncompressed, maxFrames, budget);
+    TakeFixed(*copy, copy, std::move(held), maxFrames, budget);
 }
 
-void TZNFile::TakeFirstFrame(std::span<const uint8_t> file, ReadBudget& budget) {
-    // Inflated in doubling steps until the header and the first frame are
-    // there; only a payload that ends early is worth another step.
+void TZNFile::TakeFixed(std::span<const uint8_t> payload, std::shared_ptr<const void> owner, ReadBudget::Held held,
+                        int32_t maxFrames, ReadBudget& budget) {
+    m_layout = ZNLayout::Uncompressed;
+    PayloadSource source(payload);
+    Parse(source, maxFrames, budget);
+    KeepIcons(payload, owner);
+    m_held = std::move(held);
+}
+
+void TZNFile::TakeCompressed(std::span<const uint8_t> file, int32_t maxFrames, ReadBudget& budget) {
+    // A whole read inflates the stream to its end, one byte past the cap
+    // telling a stream that inflates further; a first-frame read no more of
+    // it than the header and the first frame take.
+    const bool whole = maxFrames == kMaxFrames;
     Inflater inflater(budget, kInflating, kWindowBits);
     inflater.give(file);
-    InflatedBuffer payload(kMaxZNPayload);
-    ReadBudget::Held payloadHeld;
-    for (size_t wanted = 4096;; wanted *= 2) {
-        InflateTo(inflater, payload, wanted, budget, payloadHeld);
-        try {
-            TZNFile probe;
-            probe.ParsePayload(payload.bytes(), nullptr, 1, budget);
-            break;
-        } catch (const EndsEarly&) {
-            if (inflater.damaged()) FailInflating();
-            if (payload.size() < std::min(wanted, payload.cap())) throw;  // the stream has no more
-        }
+    auto payload = std::make_shared<InflatedBuffer>(whole ? kMaxZNPayload + 1 : kMaxZNPayload);
+    if (whole) payload->reserve(std::max(file.size() * kPayloadPerFileByte, size_t(4096)));
+    ReadBudget::Held held;
+    PayloadSource source(inflater, *payload, whole, budget, held);
+    Parse(source, maxFrames, budget);
+    KeepIcons(payload->bytes(), payload);
+    m_held = std::move(held);
+}
+
+void TZNFile::Parse(PayloadSource& source, int32_t maxFrames, ReadBudget& budget) {
+    // A failure leaves nothing behind.
+    try {
+        ParsePayload(source, maxFrames, budget);
+    } catch (...) {
+        Clear();
+        throw;
     }
-    auto owned = std::make_shared<const InflatedBuffer>(std::move(payload));
-    Take(owned->bytes(), owned, std::move(payloadHeld), ZNLayout::Compressed, 1, budget);
 }
 
-void TZNFile::Take(std::span<const uint8_t> payload, std::shared_ptr<const void> owner, ReadBudget::Held held,
-                   ZNLayout layout, int32_t maxFrames, ReadBudget& budget) {
-    // Parsed into a fresh reader so that a failure leaves nothing behind.
-    TZNFile result;
-    result.m_layout = layout;
-    result.ParsePayload(payload, owner, maxFrames, budget);
-    result.m_held = std::move(held);
-    *this = std::move(result);
-}
-
-void TZNFile::ParsePayload(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner,
-                           int32_t maxFrames, ReadBudget& budget) {
-    PayloadReader in(payload);
-    if (AsText(in.bytes(kMagic.size())) != kMagic) throw EZNError(messages::kNotZN);
-    const auto tag = in.bytes(kCurrentTag.size());
-
+void TZNFile::ParsePayload(PayloadSource& source, int32_t maxFrames, ReadBudget& budget) {
+    PayloadReader in(source);
     int32_t count = 0;
-    int32_t iconSize = 0;
-    if (AsText(tag) == kCurrentTag) {
-        m_version = in.f64();
-        m_category = in.u8();
-        m_title = ReadString(in);
-        m_authorName = ReadString(in);
-        m_copyright = ReadString(in);
-        m_email = ReadString(in);
-        m_homepage = ReadString(in);
-        m_comments = ReadString(in);
-        m_speed = in.u8();
-        count = in.i32();
-    } else {
-        m_layout = ZNLayout::Legacy;
-        m_version = DecimalNumber(tag.first(kLegacyVersionWidth));
-        iconSize = DecimalInteger(in.bytes(kLegacyIconSizeWidth));
-        m_speed = LegacyRate(DecimalInteger(in.bytes(kLegacySpeedWidth)));
-        count = DecimalInteger(in.bytes(kLegacyCountWidth));
-        m_title = UpToZero(in.bytes(kLegacyTitleWidth));
-    }
-    if (count <= 0) return;
-    // Frame numbers are 16-bit, and every frame needs at least its header
-    // bytes: both bound what a count can make us allocate. A read of the
-    // first frames alone has not got the later frames' bytes to count.
-    const size_t perFrame = m_layout == ZNLayout::Legacy ? size_t(iconSize > 0 ? iconSize : 1) : 8;
-    if (count > kMaxFrames) throw EReadError(messages::kStreamRead, "more frames than an animation can number");
-    if (count <= maxFrames && size_t(count) > in.remaining() / perFrame) throw EndsEarly();
-    count = std::min(count, maxFrames);
-
-    budget.charge(uint64_t(count) * kFrameRecordUnits, "reading a ZN file's frames");
-    m_icons.reserve(size_t(count));
-    if (m_layout != ZNLayout::Legacy) m_rates.reserve(size_t(count));
-    for (int32_t i = 0; i < count; ++i) {
-        if (m_layout != ZNLayout::Legacy) {
-            m_rates.push_back(in.i32());
-            iconSize = in.i32();
+    size_t perFrame = 8;  // a record's header, the least a frame takes
+    size_t framesAt = 0;
+    try {
+        if (AsText(in.bytes(kMagic.size())) != kMagic) throw EZNError(messages::kNotZN);
+        const auto tag = in.bytes(kCurrentTag.size());
+        int32_t iconSize = 0;
+        if (AsText(tag) == kCurrentTag) {
+            m_version = in.f64();
+            m_category = in.u8();
+            m_title = ReadString(in);
+            m_authorName = ReadString(in);
+            m_copyright = ReadString(in);
+            m_email = ReadString(in);
+            m_homepage = ReadString(in);
+            m_comments = ReadString(in);
+            m_speed = in.u8();
+            count = in.i32();
+        } else {
+            m_layout = ZNLayout::Legacy;
+            m_version = DecimalNumber(tag.first(kLegacyVersionWidth));
+            iconSize = DecimalInteger(in.bytes(kLegacyIconSizeWidth));
+            m_speed = LegacyRate(DecimalInteger(in.bytes(kLegacySpeedWidth)));
+            count = DecimalInteger(in.bytes(kLegacyCountWidth));
+            m_title = UpToZero(in.bytes(kLegacyTitleWidth));
+            perFrame = size_t(iconSize > 0 ? iconSize : 1);
         }
-        if (iconSize <= 0) throw EReadError(messages::kStreamRead, "an icon of no bytes");
-        m_icons.push_back(LoadFrameIcon(in.bytes(size_t(iconSize)), owner));
+        framesAt = in.position();
+        if (count <= 0) {
+            source.finish();
+            return;
+        }
+        if (count > kMaxFrames) throw EReadError(messages::kStreamRead, "more frames than an animation can number");
+        count = std::min(count, maxFrames);
+        budget.charge(uint64_t(count) * kFrameRecordUnits, "reading a ZN file's frames");
+        // At most kMaxFrames records of 16 bytes, whatever the payload holds.
+        m_frames.reserve(size_t(count));
+        for (int32_t i = 0; i < count; ++i) {
+            int32_t rate = 0;
+            if (m_layout != ZNLayout::Legacy) {
+                rate = in.i32();
+                iconSize = in.i32();
+            }
+            if (iconSize <= 0) throw EReadError(messages::kStreamRead, "an icon of no bytes");
+            const size_t at = in.position();
+            const auto icon = in.bytes(size_t(iconSize));
+            // Checked now, while zlib's output is in the cache.
+            if (icon.size() == kFrameIconBytes) budget.charge(kWrittenCheckUnits, "checking a frame");
+            m_frames.push_back({uint32_t(at), uint32_t(iconSize), CheckFrameIcon(icon), rate});
+        }
+    } catch (const EndsEarly&) {
+        source.failed(true);
+        throw;
+    } catch (const EZintraError&) {
+        source.failed(false);
+        // A payload too short for the frames it counts says so first, as a
+        // read of it all at once would.
+        if (count > 0 && count <= maxFrames && size_t(count) > (source.size() - framesAt) / perFrame) throw EndsEarly();
+        throw;
+    }
+    source.finish();
+}
+
+void TZNFile::KeepIcons(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner) {
+    m_payloadSize = payload.size();
+    m_icons.reserve(m_frames.size());
+    for (const FrameAt& frame : m_frames) {
+        const auto bytes = payload.subspan(frame.at, frame.size);
+        m_icons.push_back(frame.kind == FrameIconKind::Written ? TFrameIcon::Kept(bytes, owner)
+                                                               : TFrameIcon::Loaded(bytes, owner));
     }
 }
 
-void TZNFile::Clear() { *this = TZNFile(); }
+void TZNFile::Clear() {
+    // Member by member: a fresh reader, which every read starts with, has nothing to free.
+    m_layout = ZNLayout::Compressed;
+    m_version = 0;
+    m_category = 0;
+    for (std::string* text : {&m_title, &m_authorName, &m_copyright, &m_email, &m_homepage, &m_comments}) text->clear();
+    m_speed = 0;
+    m_icons.clear();
+    m_frames.clear();
+    m_payloadSize = 0;
+    m_held.reset();
+}
 
 int32_t TZNFile::Rate(int i) const {
     if (m_version >= kPerFrameRatesVersion) {
         // A legacy file claiming 3.0 or more has no per-frame rates.
-        if (i < 0 || size_t(i) >= m_rates.size()) throw EReadError(messages::kStreamRead);
-        return m_rates[size_t(i)];
+        if (m_layout == ZNLayout::Legacy || i < 0 || size_t(i) >= m_frames.size())
+            throw EReadError(messages::kStreamRead);
+        return m_frames[size_t(i)].rate;
     }
     if (i < 0 || i >= FrameCount()) throw EReadError(messages::kStreamRead);
     return m_speed;

@@ -31,6 +31,8 @@ enum class ZNLayout { Compressed, Uncompressed, Legacy };
 // stays small.
 inline constexpr size_t kMaxTextFieldBytes = 275;
 
+class PayloadSource;
+
 // What a ZN file holds, as read; the Open command turns it into a document.
 // Every read charges its work to the budget it is given and holds the file's
 // bytes and the payload on it while the reader keeps them.
@@ -64,19 +66,33 @@ public:
     // Frame i's rate: its own from version 3.0 on, else the speed value.
     int32_t Rate(int i) const;
     const TFrameIcon& Icon(int i) const;
+    // The bytes of the payload the icons share.
+    size_t PayloadSize() const { return m_payloadSize; }
 
 private:
     void Clear();
-    // Takes the payload, which owner keeps alive and held counts, and reads
-    // at most maxFrames frames from it; the frames' icons refer into it.
-    void Take(std::span<const uint8_t> payload, std::shared_ptr<const void> owner, ReadBudget::Held held,
-              ZNLayout layout, int32_t maxFrames, ReadBudget& budget);
+    // Where frame i's record put its icon in the payload, what it is, and
+    // its rate (none in a legacy file).
+    struct FrameAt {
+        uint32_t at;
+        uint32_t size;
+        FrameIconKind kind;
+        int32_t rate;
+    };
+    // Reads an uncompressed payload, which owner keeps alive and held
+    // counts, and at most maxFrames frames from it; the frames' icons refer into it.
+    void TakeFixed(std::span<const uint8_t> payload, std::shared_ptr<const void> owner, ReadBudget::Held held,
+                   int32_t maxFrames, ReadBudget& budget);
     // Takes a copy of an uncompressed file's bytes, its own payload.
     void TakeCopy(std::span<const uint8_t> file, int32_t maxFrames, ReadBudget& budget);
-    // Inflates no more of a compressed file than its first frame takes.
-    void TakeFirstFrame(std::span<const uint8_t> file, ReadBudget& budget);
-    void ParsePayload(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner,
-                      int32_t maxFrames, ReadBudget& budget);
+    // Inflates a compressed file as its parse goes: all of it for a whole
+    // read (kMaxFrames), no more than its first frame takes for one frame.
+    void TakeCompressed(std::span<const uint8_t> file, int32_t maxFrames, ReadBudget& budget);
+    // Parses the payload into this reader, or clears it and throws.
+    void Parse(PayloadSource& source, int32_t maxFrames, ReadBudget& budget);
+    void ParsePayload(PayloadSource& source, int32_t maxFrames, ReadBudget& budget);
+    // The frames' icons, referring into the payload that owner keeps.
+    void KeepIcons(std::span<const uint8_t> payload, const std::shared_ptr<const void>& owner);
 
     ZNLayout m_layout = ZNLayout::Compressed;
     double m_version = 0;
@@ -84,7 +100,8 @@ private:
     std::string m_title, m_authorName, m_copyright, m_email, m_homepage, m_comments;
     uint8_t m_speed = 0;
     std::vector<TFrameIcon> m_icons;
-    std::vector<int32_t> m_rates;
+    std::vector<FrameAt> m_frames;
+    size_t m_payloadSize = 0;
     ReadBudget::Held m_held;  // the payload's memory
 };
 

@@ -25,6 +25,13 @@ Bytes TinyRecords() {
     for (int i = 0; i < kMaxFrames; ++i) zn.frame(1, {0, 0, 1, 0, 0, 0});
     return zn.payload();
 }
+// 32767 records of the writer's icons, each checked whole as it is read.
+Bytes WrittenRecords() {
+    test::ZNBuilder zn;
+    zn.currentHeader(kMaxFrames);
+    for (int i = 0; i < kMaxFrames; ++i) zn.frame(1, EncodeFrameIcon(test::SampleFrame()));
+    return zn.payload();
+}
 // Six strings of 10 MiB, each kept to its first bytes and passed over.
 Bytes LongStrings() {
     test::ZNBuilder zn;
@@ -41,6 +48,7 @@ void BM_ReadZN(benchmark::State& state) {
     cost::Measure(state, [&](ReadBudget& budget) { TZNFile().ReadBytes(file, budget); });
 }
 BENCHMARK(BM_ReadZN<TinyRecords>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadZN<WrittenRecords>)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadZN<LongStrings>)->Unit(benchmark::kMillisecond);
 
 // 64 MiB from disk, as a file is read: the read and the pages it fills.
