@@ -133,7 +133,6 @@ void Release(png_structp png, png_voidp block) { static_cast<PngRead*>(png_get_m
 // light unless the file says otherwise and scaled to 8 bits, opaque alpha
 // added, output sRGB-encoded.
 void OnInfo(png_structp png, png_infop info) {
-    PngRead& read = ReadOf(png);
     const png_byte colourType = png_get_color_type(png, info);
     const bool sixteenBits = png_get_bit_depth(png, info) == 16;
     png_set_expand(png);
