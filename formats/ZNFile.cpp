@@ -253,34 +253,24 @@ bool IsBlank(std::string_view text) {
     return true;
 }
 
-void TZNFile::Read(const std::string& path, ReadBudget& budget) {
+void TZNFile::Read(const std::string& path, ReadBudget& budget) { ReadFile(path, kMaxFrames, budget); }
+void TZNFile::ReadBytes(std::span<const uint8_t> file, ReadBudget& budget) { ReadFrom(file, kMaxFrames, budget); }
+void TZNFile::ReadFirstFrame(const std::string& path, ReadBudget& budget) { ReadFile(path, 1, budget); }
+void TZNFile::ReadFirstFrame(std::span<const uint8_t> file, ReadBudget& budget) { ReadFrom(file, 1, budget); }
+
+void TZNFile::ReadFile(const std::string& path, int32_t maxFrames, ReadBudget& budget) {
     Clear();
     auto file = std::make_shared<const std::vector<uint8_t>>(ReadFileBytes(path, kMaxZNFile));
     budget.charge(file->size() * kFileByteSixteenths / 16, "reading a ZN file");
     ReadBudget::Held held = budget.hold(file->size(), "a ZN file's bytes");
-    if (IsUncompressed(*file)) return TakeFixed(*file, file, std::move(held), kMaxFrames, budget);
-    TakeCompressed(*file, kMaxFrames, budget);  // the compressed bytes are let go on return
+    if (IsUncompressed(*file)) return TakeFixed(*file, file, std::move(held), maxFrames, budget);
+    TakeCompressed(*file, maxFrames, budget);  // the compressed bytes are let go on return
 }
 
-void TZNFile::ReadBytes(std::span<const uint8_t> file, ReadBudget& budget) {
+void TZNFile::ReadFrom(std::span<const uint8_t> file, int32_t maxFrames, ReadBudget& budget) {
     Clear();
-    if (IsUncompressed(file)) return TakeCopy(file, kMaxFrames, budget);
-    TakeCompressed(file, kMaxFrames, budget);
-}
-
-void TZNFile::ReadFirstFrame(const std::string& path, ReadBudget& budget) {
-    Clear();
-    auto file = std::make_shared<const std::vector<uint8_t>>(ReadFileBytes(path, kMaxZNFile));
-    budget.charge(file->size() * kFileByteSixteenths / 16, "reading a ZN file");
-    ReadBudget::Held held = budget.hold(file->size(), "a ZN file's bytes");
-    if (IsUncompressed(*file)) return TakeFixed(*file, file, std::move(held), 1, budget);
-    TakeCompressed(*file, 1, budget);
-}
-
-void TZNFile::ReadFirstFrame(std::span<const uint8_t> file, ReadBudget& budget) {
-    Clear();
-    if (IsUncompressed(file)) return TakeCopy(file, 1, budget);
-    TakeCompressed(file, 1, budget);
+    if (IsUncompressed(file)) return TakeCopy(file, maxFrames, budget);
+    TakeCompressed(file, maxFrames, budget);
 }
 
 void TZNFile::TakeCopy(std::span<const uint8_t> file, int32_t maxFrames, ReadBudget& budget) {

@@ -83,6 +83,9 @@ private:
     // counts, and at most maxFrames frames from it; the frames' icons refer into it.
     void TakeFixed(std::span<const uint8_t> payload, std::shared_ptr<const void> owner, ReadBudget::Held held,
                    int32_t maxFrames, ReadBudget& budget);
+    // Reads at most maxFrames frames of a file, or of its bytes in memory.
+    void ReadFile(const std::string& path, int32_t maxFrames, ReadBudget& budget);
+    void ReadFrom(std::span<const uint8_t> file, int32_t maxFrames, ReadBudget& budget);
     // Takes a copy of an uncompressed file's bytes, its own payload.
     void TakeCopy(std::span<const uint8_t> file, int32_t maxFrames, ReadBudget& budget);
     // Inflates a compressed file as its parse goes: all of it for a whole
